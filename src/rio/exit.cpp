@@ -1,0 +1,65 @@
+// The end of the run: the stop, and the close of every unit.
+#include <cerrno>
+#include <cstdlib>
+
+#include "internal.h"
+
+namespace rio {
+
+// Ends the run with status 0, after "STOP <msg> statement executed" on
+// standard error when the message is not empty.
+void s_stop(const char* msg, int32_t len) {
+  if (len > 0) {
+    io_guard g;
+    fputs("STOP ", stderr);
+    fwrite(msg, 1, static_cast<size_t>(len), stderr);
+    fputs(" statement executed\n", stderr);
+  }
+  // From here on a signal waits for the end-of-process close.
+  f__busy = f__busy + 1;
+  exit(0);
+}
+
+// Closes units 0 to 99 in order, cutting each written file at its position.
+// Runs once; a later call does nothing. At a normal end, a failure to write
+// what was buffered (standard output included) ends the run with a report.
+void f_exit() {
+  static bool ran;
+  if ((f__init & 1) == 0) return;
+  f__init &= ~2;
+  if (ran) return;
+  ran = true;
+  f__busy = f__busy + 1;
+  cllist xx{1, 0, nullptr};
+  int32_t bad = 0, badunit = 0;
+  for (int32_t i = 0; i < MXUNIT; ++i) {
+    xx.unit = i;
+    int32_t rc = f_clos(&xx);
+    if (rc != 0 && rc != 111 && bad == 0) {
+      bad = rc;
+      badunit = i;
+    }
+  }
+  if (!f__dying) {
+    if (bad == 0 && fflush(stdout) != 0) {
+      bad = errno;
+      badunit = 6;
+    }
+    if (bad != 0) {
+      f__curunit = &f__units[badunit];
+      f__fatal(bad, badunit == 6 ? "write" : "close");
+    }
+  }
+  if (f__exiting) {
+    // Nothing may interrupt the process's own end after this point.
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+  }
+  f__busy = f__busy - 1;
+  if (f__sigpend != 0) f__sigact();
+}
+
+}  // namespace rio

@@ -1,0 +1,133 @@
+// The error funnel, the fatal report and the end on a fatal condition.
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "internal.h"
+
+namespace rio {
+
+const char* const F_err[] = {
+    "error in format",                         // 100
+    "illegal unit number",                     // 101
+    "formatted io not allowed",                // 102
+    "unformatted io not allowed",              // 103
+    "direct io not allowed",                   // 104
+    "sequential io not allowed",               // 105
+    "can't backspace file",                    // 106
+    "null file name",                          // 107
+    "can't stat file",                         // 108
+    "unit not connected",                      // 109
+    "off end of record",                       // 110
+    "truncation failed in endfile",            // 111
+    "incomprehensible list input",             // 112
+    "out of free space",                       // 113
+    "unit not connected",                      // 114
+    "read unexpected character",               // 115
+    "bad logical input field",                 // 116
+    "bad variable type",                       // 117
+    "bad namelist name",                       // 118
+    "variable not in namelist",                // 119
+    "no end record",                           // 120
+    "variable count incorrect",                // 121
+    "subscript for scalar variable",           // 122
+    "invalid array section",                   // 123
+    "substring out of bounds",                 // 124
+    "subscript out of bounds",                 // 125
+    "can't read file",                         // 126
+    "can't write file",                        // 127
+    "'new' file exists",                       // 128
+    "can't append to file",                    // 129
+    "non-positive record number",              // 130
+    "I/O started while already doing I/O",     // 131
+    "Temporary file name (TMPDIR?) too long",  // 132
+};
+
+// Applies the error rule: returns n (left in errno) when flag is set,
+// otherwise reports n with context s and ends the run.
+int32_t f__error(int32_t flag, int32_t n, const char* s) {
+  if (flag == 0) f__fatal(n, s);
+  f__init &= ~2;
+  errno = n;
+  return n;
+}
+
+// The error rule for a statement that may have installed a record end.
+int32_t err__fl(int32_t flag, int32_t n, const char* s) {
+  if (flag != 0 && f__doend != nullptr) (*f__doend)();
+  return f__error(flag, n, s);
+}
+
+// Reports error n with context s on standard error, then the state of the
+// run-time, and ends the run through an abort.
+void f__fatal(int32_t n, const char* s) {
+  static bool begun;
+  if (n >= 0 && n < 100) {
+    fprintf(stderr, "%s: %s\n", s, strerror(n));
+  } else if (n == -1) {
+    fprintf(stderr, "%s: end of file\n", s);
+  } else if (n >= 100 && n <= MAXERR) {
+    fprintf(stderr, "%s: %s\n", s, F_err[n - 100]);
+  } else {
+    fprintf(stderr, "%s: illegal error number %d\n", s, n);
+  }
+  if (begun) {
+    fputs("(f__fatal already called, aborting.)", stderr);
+    fflush(stderr);
+    fflush(stdout);
+    abort();
+  }
+  begun = true;
+  if (f__init & 1) {
+    if (f__curunit != nullptr) {
+      fprintf(stderr, "apparent state: unit %d ", static_cast<int>(f__curunit - f__units));
+      if (f__curunit->name != nullptr)
+        fprintf(stderr, "named %s\n", f__curunit->name);
+      else
+        fputs("(unnamed)\n", stderr);
+    } else {
+      fputs("apparent state: internal I/O\n", stderr);
+    }
+    if (f__fmtbuf != nullptr) fprintf(stderr, "last format: %.*s\n", f__fmtlen, f__fmtbuf);
+    fprintf(stderr, "lately %s %s %s %s", f__reading ? "reading" : "writing",
+            f__sequential ? "sequential" : "direct", f__formatted ? "formatted" : "unformatted",
+            f__external ? "external" : "internal");
+  }
+  f__init &= ~2;
+  sig_die(" IO", 1);
+}
+
+// Writes s and a line feed to standard error and ends the run: through an
+// abort when kill is set, with exit status 1 otherwise. Every written file is
+// cut after its last complete record and closed first.
+void sig_die(const char* s, int kill) {
+  f__dying = 1;
+  fprintf(stderr, "%s\n", s);
+  if (kill) {
+    fflush(stderr);
+    f_exit();
+    fflush(stderr);
+    // What was handed to standard output stays: the abort would drop it.
+    fflush(stdout);
+    signal(SIGABRT, SIG_DFL);
+    abort();
+  }
+  if (f__exiting) {
+    // Already inside the end-of-process close: finish it by hand.
+    fflush(nullptr);
+    _Exit(1);
+  }
+  exit(1);
+}
+
+// The fatal path of an open: the report names the file of the open.
+void opn_err(int32_t n, const char* s, const olist* a) {
+  if (a->file != nullptr) {
+    if (f__buflen < a->filelen + 1) f__bufadj(a->filelen + 1, 0);
+    g_char(a->file, a->filelen, f__buf);
+    if (f__curunit != nullptr && f__curunit->name == nullptr) f__curunit->name = f__buf;
+  }
+  f__fatal(n, s);
+}
+
+}  // namespace rio

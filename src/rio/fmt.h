@@ -1,0 +1,56 @@
+// Formatted records: the operation codes of a parsed format, the parser and
+// interpreter state, and the field writers.
+#pragma once
+
+#include <cstdint>
+
+#include "internal.h"
+
+namespace rio {
+
+// Operation codes. Only those that the parser produces are named; the codes
+// of the other descriptors are reserved.
+enum : int32_t {
+  GROUP_START = 1,  // p1: restart index
+  FORMAT_END = 2,   // p1: reversion index
+  GROUP_END = 3,
+  REPEAT = 6,        // p1: count
+  QUOTED_TEXT = 11,  // p2.s: opening delimiter
+  F_FIELD = 23,      // p1: w, p2.i[0]: d
+  E_FIELD = 24,      // p1: w, p2.i[0]: d, p2.i[1]: exponent width (0: two digits)
+};
+
+// Classes returned by type_f.
+enum : int32_t { DATA_EDIT = 8, NONDATA_EDIT = 9 };
+
+constexpr int32_t kSylMax = 300;  // operations of one format
+constexpr int32_t kStackMax = 10;  // entries of each interpreter stack
+// Deepest parenthesis nesting, outer pair included, that the stacks can run:
+// each inner group holds one entry of each stack and a data descriptor one
+// more repeat count, beside the base entries.
+constexpr int32_t kMaxParenDepth = kStackMax - 1;
+
+extern syl f__syl[kSylMax];
+extern int32_t f__pc, f__parenlvl, f__revloc;
+extern int32_t f__cnt[kStackMax], f__ret[kStackMax], f__cp, f__rp;
+extern int32_t f__workdone;
+
+// Parser.
+int pars_f(const char* s);
+int32_t type_f(int32_t n);
+
+// Interpreter.
+void fmt_bg();
+int32_t en_fio();
+int32_t c_sfe(const cilist* a);
+int w_ed(const syl* p, const char* ptr, int32_t len);
+int w_ned(const syl* p);
+int xw_end();
+int xw_rev();
+
+// Field writers: each puts exactly its field's characters through f__putn.
+int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len);
+int wrt_E(const char* ptr, int32_t w, int32_t d, int32_t e, int32_t len);
+int wrt_AP(const char* s);
+
+}  // namespace rio

@@ -1,0 +1,187 @@
+// The format parser: translates a format text into operations in f__syl.
+#include <cstring>
+
+#include "fmt.h"
+
+namespace rio {
+
+syl f__syl[kSylMax];
+int32_t f__pc, f__parenlvl, f__revloc;
+
+namespace {
+
+const char* f_list(const char* s);
+
+const char* skip_blanks(const char* s) {
+  while (*s == ' ') ++s;
+  return s;
+}
+
+// Appends one operation; returns its index. A 301st ends the run.
+int32_t op_gen(int32_t a, int32_t b, int32_t c, int32_t d) {
+  if (f__pc >= kSylMax) {
+    fputs("format too complicated:\n", stderr);
+    sig_die(f__fmtbuf, 1);
+  }
+  syl* p = &f__syl[f__pc];
+  p->op = a;
+  p->p1 = b;
+  p->p2.i[0] = c;
+  p->p2.i[1] = d;
+  return f__pc++;
+}
+
+// Reads an unsigned decimal number, blanks allowed anywhere in it. Without a
+// digit, stores def and returns s, or null when def is 0. A number beyond
+// 32 bits gives null.
+const char* gt_num(const char* s, int32_t* n, int32_t def) {
+  s = skip_blanks(s);
+  if (*s < '0' || *s > '9') {
+    if (def == 0) return nullptr;
+    *n = def;
+    return s;
+  }
+  int64_t v = 0;
+  for (; (*s >= '0' && *s <= '9') || *s == ' '; ++s) {
+    if (*s == ' ') continue;
+    v = v * 10 + (*s - '0');
+    if (v > INT32_MAX) return nullptr;
+  }
+  *n = static_cast<int32_t>(v);
+  return s;
+}
+
+// The number of format characters that a failed parse's report shows: up to
+// the parenthesis that balances the first one, at most 80, and that one.
+int32_t fail_len(const char* s) {
+  int32_t n = 0, depth = 0;
+  for (; n < 80 && s[n] != 0; ++n) {
+    if (s[n] == '(') {
+      ++depth;
+    } else if (s[n] == ')' && depth > 0 && --depth == 0) {
+      return n + 1;
+    }
+  }
+  return n;
+}
+
+// Returns the position after the literal whose opening delimiter is at s,
+// or null (error 100, "bad string") when it has no closing delimiter.
+const char* ap_end(const char* s) {
+  char quote = *s++;
+  for (;; ++s) {
+    if (*s == 0) {
+      f__fmtlen = fail_len(f__fmtbuf);
+      f__error(f__elist->err, 100, "bad string");
+      return nullptr;
+    }
+    if (*s == quote) {
+      if (s[1] != quote) return s + 1;
+      ++s;
+    }
+  }
+}
+
+// A parenthesised list whose operations restart at curloc.
+const char* f_s(const char* s, int32_t curloc) {
+  s = skip_blanks(s);
+  if (*s++ != '(') return nullptr;
+  if (f__parenlvl++ == 1) f__revloc = curloc;
+  if (f__parenlvl > kMaxParenDepth) return nullptr;
+  op_gen(GROUP_START, curloc, 0, 0);
+  return f_list(s);
+}
+
+// A non-data item: a quoted literal. Sets *matched when s starts one.
+const char* ne_d(const char* s, bool* matched) {
+  *matched = false;
+  if (*s != '\'' && *s != '"' && *s != '\x02') return s;
+  *matched = true;
+  const char* e = ap_end(s);
+  if (e == nullptr) return nullptr;
+  syl* p = &f__syl[op_gen(QUOTED_TEXT, 0, 0, 0)];
+  p->p2.s = s;
+  return e;
+}
+
+// A data item Fw.d or Ew.d with its repeat count; a width of 0 is refused.
+const char* e_d(const char* s, int32_t count) {
+  int32_t code;
+  switch (*s) {
+    case 'F': case 'f': code = F_FIELD; break;
+    case 'E': case 'e': code = E_FIELD; break;
+    default: return nullptr;
+  }
+  int32_t w, d;
+  s = gt_num(s + 1, &w, 0);
+  if (s == nullptr || w == 0 || *s != '.') return nullptr;
+  s = gt_num(s + 1, &d, 0);
+  if (s == nullptr) return nullptr;
+  op_gen(REPEAT, count, 0, 0);
+  op_gen(code, w, d, 0);
+  return s;
+}
+
+// One item: a group, a literal or a data descriptor, with a repeat count.
+const char* i_tem(const char* s) {
+  int32_t count;
+  s = gt_num(s, &count, 1);
+  if (s == nullptr) return nullptr;
+  if (*s == '(') return f_s(s, op_gen(REPEAT, count, 0, 0));
+  bool matched;
+  const char* e = ne_d(s, &matched);
+  if (matched) return e;
+  return e_d(s, count);
+}
+
+// The items of a list, up to and including its closing parenthesis.
+const char* f_list(const char* s) {
+  for (;;) {
+    s = i_tem(skip_blanks(s));
+    if (s == nullptr) return nullptr;
+    s = skip_blanks(s);
+    if (*s == ',') {
+      ++s;
+      continue;
+    }
+    if (*s != ')') return nullptr;
+    if (--f__parenlvl == 0) {
+      op_gen(FORMAT_END, f__revloc, 0, 0);
+      return s + 1;
+    }
+    op_gen(GROUP_END, 0, 0, 0);
+    return s + 1;
+  }
+}
+
+}  // namespace
+
+// Parses the format text s into f__syl; returns 0, or -1 when s is no
+// valid format.
+int pars_f(const char* s) {
+  f__pc = f__revloc = f__parenlvl = 0;
+  const char* e = f_s(s, 0);
+  if (e == nullptr) {
+    f__fmtlen = fail_len(s);
+    return -1;
+  }
+  f__fmtlen = static_cast<int32_t>(e - s);
+  return 0;
+}
+
+// The class of an operation code: data and non-data descriptors map to one
+// class each, control codes to themselves.
+int32_t type_f(int32_t n) {
+  switch (n) {
+    case 7: case 10: case F_FIELD: case E_FIELD: case 25: case 26: case 27: case 28:
+    case 29: case 30: case 31: case 32: case 33: case 35: case 36:
+      return DATA_EDIT;
+    case 4: case 5: case QUOTED_TEXT: case 12: case 13: case 14: case 15: case 16:
+    case 17: case 18: case 19: case 20: case 21: case 22: case 34:
+      return NONDATA_EDIT;
+    default:
+      return n;
+  }
+}
+
+}  // namespace rio

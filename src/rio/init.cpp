@@ -1,0 +1,34 @@
+// Connecting the standard units.
+#include <unistd.h>
+
+#include "internal.h"
+
+namespace rio {
+
+// Returns 1 when the stream is not attached to a terminal.
+int32_t f__canseek(FILE* f) { return isatty(fileno(f)) ? 0 : 1; }
+
+// Connects units 0, 5 and 6 to standard error, input and output. Called by
+// every statement start while f__init is not exactly 1, which makes it the
+// guard against a statement started inside another.
+void f_init() {
+  if (f__init & 2) f__fatal(131, "I/O recursion");
+  f__init = 1;
+  unitrec* p = &f__units[0];
+  p->stream = stderr;
+  p->seekable = f__canseek(stderr);
+  p->formatted = 1;
+  p->written = 1;
+  p = &f__units[5];
+  p->stream = stdin;
+  p->seekable = f__canseek(stdin);
+  p->formatted = 1;
+  p->written = 0;
+  p = &f__units[6];
+  p->stream = stdout;
+  p->seekable = f__canseek(stdout);
+  p->formatted = 1;
+  p->written = 1;
+}
+
+}  // namespace rio

@@ -1,0 +1,123 @@
+// Run-time state and internal routines shared by the files of the run-time.
+// One thread, one statement at a time: the state is plain global data.
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+
+#include "rio.h"
+
+namespace rio {
+
+constexpr int MXUNIT = 100;
+
+// One entry of the unit table.
+struct unitrec {
+  FILE* stream;  // null: not connected
+  char* name;    // heap copy of the file name; null for the standard streams
+  int32_t recl;
+  int32_t seekable;
+  int32_t formatted;
+  int32_t rwmode;  // bit 0 reading, bit 1 writing; 0 for the standard streams
+  int32_t blankzero;
+  int32_t atend;
+  int32_t written;  // the last transfer was a write
+  int32_t scratch;
+};
+
+// One operation of a parsed format.
+struct syl {
+  int32_t op;
+  int32_t p1;
+  union {
+    int32_t i[2];
+    const char* s;  // a literal: its opening delimiter in the format text
+  } p2;
+};
+
+extern unitrec f__units[MXUNIT];
+extern int32_t f__init;  // bit 0: initialised; bit 1: statement in progress
+extern unitrec* f__curunit;
+extern FILE* f__cf;
+extern int32_t f__external, f__reading, f__sequential, f__formatted;
+extern const char* f__fmtbuf;
+extern int32_t f__fmtlen;
+extern const cilist* f__elist;
+extern int32_t f__scale, f__cplus, f__cblank, f__nonl;
+extern int f__xargc;
+extern char** f__xargv;
+
+// The record buffer.
+constexpr int32_t kBuf0Len = 400;
+extern char f__buf0[kBuf0Len];
+extern char* f__buf;
+extern int32_t f__buflen;
+extern int32_t f__recpos, f__hiwater, f__cursor;
+
+// Routine slots, filled afresh by every statement start.
+extern void (*f__putn)(int);
+extern int (*f__donewrec)();
+extern int (*f__doend)();
+extern int (*f__lioproc)(const int32_t*, const char*, int32_t, int32_t);
+extern int (*f__doed)(const syl*, const char*, int32_t);
+extern int (*f__doned)(const syl*);
+extern int (*f__dorevert)();
+
+// List-directed state.
+extern int32_t L_len, f__Aquote, f__lquit, f__lcount, l_eof;
+extern int (*l_getc)();
+extern int (*l_ungetc)(int, FILE*);
+
+// Start-up, units and files.
+void f_init();
+void f_setarg(int argc, char** argv);
+void f_setsig();
+int32_t f__canseek(FILE* f);
+int32_t fk_open(int32_t seq, int32_t fmt, int32_t unit);
+int32_t f__nowwriting(unitrec* x);
+int32_t f__nowreading(unitrec* x);
+int32_t t_runc(const cllist* a);
+void g_char(const char* a, int32_t alen, char* b);
+int32_t f__flush(unitrec* x, const char* s);
+
+// The record buffer. x_putc stores one character; growing is out of line.
+void f__bufadj(int32_t n, int32_t c);
+inline void x_putc(int c) {
+  if (f__recpos >= f__buflen) f__bufadj(f__recpos, f__buflen);
+  f__buf[f__recpos++] = static_cast<char>(c);
+}
+int32_t f__putbuf(int c);
+int x_wSL();
+
+// Errors. f__error is the one funnel: with a non-zero flag it returns n and
+// leaves it in errno, otherwise it reports and ends the run.
+int32_t f__error(int32_t flag, int32_t n, const char* s);
+int32_t err__fl(int32_t flag, int32_t n, const char* s);
+[[noreturn]] void f__fatal(int32_t n, const char* s);
+[[noreturn]] void f__wrerr(const char* s);
+[[noreturn]] void opn_err(int32_t n, const char* s, const olist* a);
+[[noreturn]] void sig_die(const char* s, int kill);
+extern const char* const F_err[];
+constexpr int32_t MAXERR = 132;
+
+// Signals. A handler acts at once only while no run-time call is in progress
+// (f__busy is 0); otherwise it leaves the signal in f__sigpend and the end of
+// the outermost call acts on it. f__dying is set once the run is ending on a
+// fatal condition; later signals are then ignored.
+extern volatile sig_atomic_t f__busy, f__sigpend, f__dying;
+// f__waiting: the run is blocked reading input, where a signal acts at once.
+// f__exiting: the end-of-process close is running, so exit() may not be called.
+extern volatile sig_atomic_t f__waiting, f__exiting;
+void f__sigact();
+struct io_guard {
+  io_guard() { f__busy = f__busy + 1; }
+  ~io_guard() {
+    f__busy = f__busy - 1;
+    if (f__busy == 0 && f__sigpend != 0) f__sigact();
+  }
+  io_guard(const io_guard&) = delete;
+  io_guard& operator=(const io_guard&) = delete;
+};
+
+}  // namespace rio

@@ -1,0 +1,178 @@
+// Connecting a unit to a file.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "internal.h"
+
+namespace rio {
+
+namespace {
+
+// Stream modes, indexed by `formatted`, plus 2 for reading and writing.
+const char* const f__r_mode[2] = {"rb", "r"};
+const char* const f__w_mode[4] = {"wb", "w", "r+b", "r+"};
+
+bool starts(const char* s, char c) { return s != nullptr && (*s == c || *s == c - 'a' + 'A'); }
+
+bool exists(const char* name) {
+  struct stat st {};
+  return stat(name, &st) == 0;
+}
+
+}  // namespace
+
+// Copies the first alen characters of a up to the last non-blank one into b,
+// then a NUL. b must hold alen + 1 characters.
+void g_char(const char* a, int32_t alen, char* b) {
+  int32_t n = alen;
+  while (n > 0 && a[n - 1] == ' ') --n;
+  memcpy(b, a, static_cast<size_t>(n));
+  b[n] = 0;
+}
+
+// Opens the unit of a on its file: an existing file for reading and writing
+// from its start, else for reading only, else a new file.
+int32_t f_open(const olist* a) {
+  io_guard g;
+  if (f__init != 1) f_init();
+  f__external = 1;
+  if (static_cast<uint32_t>(a->unit) >= MXUNIT) return f__error(a->err, 101, "open");
+  unitrec* b = &f__units[a->unit];
+  f__curunit = b;
+  if (b->stream != nullptr) {
+    if (a->file == nullptr ||
+        (b->name != nullptr && static_cast<size_t>(a->filelen) == strlen(b->name) &&
+         memcmp(a->file, b->name, static_cast<size_t>(a->filelen)) == 0)) {
+      if (a->blank != nullptr) b->blankzero = starts(a->blank, 'z');
+      return 0;
+    }
+    cllist x{a->err, a->unit, nullptr};
+    f_clos(&x);
+  }
+  b->recl = a->recl;
+  b->blankzero = starts(a->blank, 'z');
+  b->formatted = (a->form == nullptr && a->recl <= 0) || starts(a->form, 'f');
+
+  char* name;
+  if (a->file != nullptr) {
+    int32_t len = a->filelen > 0 ? a->filelen : 0;
+    name = static_cast<char*>(malloc(static_cast<size_t>(len) + 1));
+    if (name == nullptr) opn_err(113, "no space", a);
+    g_char(a->file, len, name);
+    if (name[0] == 0) {
+      free(name);
+      if (a->err) return f__error(a->err, 107, "open");
+      opn_err(107, "open", a);
+    }
+  } else {
+    name = static_cast<char*>(malloc(24));
+    if (name == nullptr) opn_err(113, "no space", a);
+    snprintf(name, 24, "fort.%ld", static_cast<long>(a->unit));
+  }
+  b->scratch = b->atend = b->written = 0;
+  b->stream = nullptr;
+  b->rwmode = 3;
+  b->name = name;
+
+  auto fail = [&](int32_t n) {
+    if (a->err) {
+      free(b->name);
+      b->name = nullptr;
+    }
+    return f__error(a->err, n, "open");
+  };
+  // The statuses: "old" needs the file, "new" refuses it, "replace" empties
+  // it, "scratch" deletes it at close; any other is "unknown".
+  if (starts(a->stat, 'o') && !exists(name)) return fail(ENOENT);
+  if (starts(a->stat, 'n') && exists(name)) return fail(128);
+  if (starts(a->stat, 'r')) remove(name);
+  if (starts(a->stat, 's')) b->scratch = 1;
+
+  FILE* f = fopen(name, f__w_mode[b->formatted + 2]);
+  if (f == nullptr) {
+    if ((f = fopen(name, f__r_mode[b->formatted])) != nullptr) {
+      b->rwmode = 1;
+    } else if ((f = fopen(name, f__w_mode[b->formatted])) != nullptr) {
+      b->rwmode = 2;
+      b->written = 1;
+    } else {
+      return fail(errno);
+    }
+  }
+  // A large buffer: a file reaches the disk in few writes.
+  setvbuf(f, nullptr, _IOFBF, 1 << 16);
+  b->stream = f;
+  b->seekable = f__canseek(f);
+  if (starts(a->access, 'a') && b->seekable && fseek(f, 0, SEEK_END) != 0)
+    return f__error(a->err, 129, "open");
+  return 0;
+}
+
+// Connects an unconnected unit on first use, to the file "fort.<unit>".
+int32_t fk_open(int32_t seq, int32_t fmt, int32_t unit) {
+  char name[24];
+  int n = snprintf(name, sizeof name, "fort.%ld", static_cast<long>(unit));
+  olist a{1, unit, name, n, nullptr, seq == 3 ? "s" : "d", fmt == 5 ? "f" : "u", seq == 4 ? 1 : 0,
+          nullptr};
+  int32_t save = f__init;
+  f__init &= ~2;
+  int32_t rc = f_open(&a);
+  f__init = save | 1;
+  return rc;
+}
+
+// Turns unit x to writing; returns 1 with 127 in errno when it cannot be.
+int32_t f__nowwriting(unitrec* x) {
+  io_guard g;
+  if ((x->rwmode & 2) == 0) {
+    if (x->name == nullptr) {
+      errno = 127;
+      return 1;
+    }
+    long loc = ftell(x->stream);
+    int fmt = x->recl ? 0 : x->formatted;
+    FILE* f = freopen(x->name, f__w_mode[fmt + 2], x->stream);
+    x->stream = f__cf = f;
+    if (f == nullptr) {
+      errno = 127;
+      return 1;
+    }
+    setvbuf(f, nullptr, _IOFBF, 1 << 16);
+    x->rwmode = 3;
+    if (loc > 0) fseek(f, loc, SEEK_SET);
+  }
+  x->written = 1;
+  return 0;
+}
+
+// Turns unit x to reading; returns 1 with 126 in errno when it cannot be.
+int32_t f__nowreading(unitrec* x) {
+  io_guard g;
+  if ((x->rwmode & 1) == 0) {
+    if (x->name == nullptr) {
+      errno = 126;
+      return 1;
+    }
+    long loc = ftell(x->stream);
+    int fmt = x->recl ? 0 : x->formatted;
+    FILE* f = freopen(x->name, f__w_mode[fmt + 2], x->stream);
+    if (f != nullptr) {
+      x->rwmode = 3;
+    } else if ((f = fopen(x->name, f__r_mode[fmt])) != nullptr) {
+      x->rwmode = 1;
+    }
+    x->stream = f__cf = f;
+    if (f == nullptr) {
+      errno = 126;
+      return 1;
+    }
+    if (loc > 0) fseek(f, loc, SEEK_SET);
+  }
+  x->written = 0;
+  return 0;
+}
+
+}  // namespace rio

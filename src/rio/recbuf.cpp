@@ -1,0 +1,64 @@
+// The record buffer: growing it, and handing a record to the unit's stream.
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "internal.h"
+
+namespace rio {
+
+// Grows the record buffer to more than n characters, keeping its first c.
+void f__bufadj(int32_t n, int32_t c) {
+  io_guard g;
+  // A record stays below 2^30 characters so that the capacity cannot overflow.
+  if (n >= (1 << 30)) f__fatal(110, "record too long");
+  int32_t len = f__buf == f__buf0 ? 1024 : f__buflen;
+  while (len <= n) len <<= 1;
+  char* nbuf = static_cast<char*>(malloc(static_cast<size_t>(len)));
+  if (nbuf == nullptr) f__fatal(113, "malloc failure");
+  memcpy(nbuf, f__buf, static_cast<size_t>(c));
+  if (f__buf != f__buf0) free(f__buf);
+  f__buf = nbuf;
+  f__buflen = len;
+}
+
+// Hands the current record and the character c (none when 0) to f__cf in one
+// write. A record holding NUL characters is written whole. f__recpos is left
+// for the caller to reset. A stream that refuses the record ends the run.
+int32_t f__putbuf(int c) {
+  io_guard g;
+  if (f__hiwater > f__recpos) f__recpos = f__hiwater;
+  int32_t n = f__recpos;
+  if (n + 1 >= f__buflen) f__bufadj(n + 1, n);
+  if (c != 0) f__buf[n++] = static_cast<char>(c);
+  f__buf[n] = 0;
+  if (fwrite(f__buf, 1, static_cast<size_t>(n), f__cf) != static_cast<size_t>(n)) f__wrerr("write");
+  return 0;
+}
+
+// Ends the current record in the middle of a statement.
+int x_wSL() {
+  f__putbuf('\n');
+  f__recpos = f__cursor = f__hiwater = 0;
+  return 1;
+}
+
+// Reports a failed write on the current unit with the system's text; a
+// signal that interrupted the write is acted on instead.
+void f__wrerr(const char* s) {
+  int e = errno;
+  if (f__sigpend != 0) f__sigact();
+  f__fatal(e, s);
+}
+
+// Flushes the stream of unit x; a failure is reported against that unit.
+int32_t f__flush(unitrec* x, const char* s) {
+  io_guard g;
+  if (x->stream != nullptr && fflush(x->stream) != 0) {
+    f__curunit = x;
+    f__wrerr(s);
+  }
+  return 0;
+}
+
+}  // namespace rio

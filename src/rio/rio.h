@@ -1,0 +1,64 @@
+// The record I/O run-time: what a program calls to open and close units, to
+// write list-directed and formatted records and to read a line, and to stop.
+#pragma once
+
+#include <cstdint>
+
+namespace rio {
+
+// Control record of one data-transfer statement.
+struct cilist {
+  int32_t err;         // non-zero: return errors instead of ending the run
+  int32_t unit;        // unit number, 0 to 99
+  int32_t end;         // non-zero: return end of file instead of ending the run
+  const char* format;  // format text; null for list-directed transfer
+  int32_t rec;         // record number; 0 for sequential transfer
+};
+
+// Control record of an open.
+struct olist {
+  int32_t err;
+  int32_t unit;
+  const char* file;  // the name, not NUL-terminated; null for "fort.<unit>"
+  int32_t filelen;
+  const char* stat;
+  const char* access;
+  const char* form;
+  int32_t recl;
+  const char* blank;
+};
+
+// Control record of a close.
+struct cllist {
+  int32_t err;
+  int32_t unit;
+  const char* stat;
+};
+
+// Item type codes of do_lio.
+enum : int32_t { TYINT2 = 2, TYINT = 3, TYREAL = 4, TYDREAL = 5, TYCHAR = 9, TYINT1 = 11, TYINT8 = 14 };
+
+// List-directed statements.
+int32_t s_wsle(const cilist* a);
+int32_t do_lio(const int32_t* type, const int32_t* count, const void* ptr, int32_t len);
+int32_t e_wsle();
+int32_t s_rsle(const cilist* a);
+int32_t e_rsle();
+
+// Formatted statements.
+int32_t s_wsfe(const cilist* a);
+int32_t do_fio(const int32_t* count, const void* ptr, int32_t len);
+int32_t e_wsfe();
+
+// Units.
+int32_t f_open(const olist* a);
+int32_t f_clos(const cllist* a);
+
+// End of the run: writes "STOP <msg> statement executed" when len > 0, exits 0.
+[[noreturn]] void s_stop(const char* msg, int32_t len);
+void f_exit();
+
+}  // namespace rio
+
+// The main program, called once by the run-time's start-up.
+void MAIN__();

@@ -1,0 +1,42 @@
+// Definitions of the run-time's global state, zero at start.
+#include "internal.h"
+
+namespace rio {
+
+unitrec f__units[MXUNIT];
+int32_t f__init;
+unitrec* f__curunit;
+FILE* f__cf;
+int32_t f__external, f__reading, f__sequential, f__formatted;
+const char* f__fmtbuf;
+int32_t f__fmtlen;
+const cilist* f__elist;
+int32_t f__scale, f__cplus, f__cblank, f__nonl;
+int f__xargc;
+char** f__xargv;
+
+char f__buf0[kBuf0Len];
+char* f__buf = f__buf0;
+int32_t f__buflen = kBuf0Len;
+int32_t f__recpos, f__hiwater, f__cursor;
+
+void (*f__putn)(int);
+int (*f__donewrec)();
+int (*f__doend)();
+int (*f__lioproc)(const int32_t*, const char*, int32_t, int32_t);
+int (*f__doed)(const syl*, const char*, int32_t);
+int (*f__doned)(const syl*);
+int (*f__dorevert)();
+
+int32_t L_len, f__Aquote, f__lquit, f__lcount, l_eof;
+int (*l_getc)();
+int (*l_ungetc)(int, FILE*);
+
+volatile sig_atomic_t f__busy, f__sigpend, f__dying;
+
+void f_setarg(int argc, char** argv) {
+  f__xargc = argc;
+  f__xargv = argv;
+}
+
+}  // namespace rio

@@ -1,0 +1,57 @@
+// The in-place radix-2 decimation-in-time FFT.
+#include "spectral.h"
+
+namespace spectral {
+
+namespace {
+
+void swap(complex* x, complex* y) {
+  complex t = *y;
+  *y = *x;
+  *x = t;
+}
+
+// One butterfly: t = b * w; b = a - t; a = a + t. b is written first.
+inline void butterfly(complex* a, complex* b, complex w) {
+  complex t{b->r * w.r - b->i * w.i, b->r * w.i + b->i * w.r};
+  b->r = a->r - t.r;
+  b->i = a->i - t.i;
+  a->r = a->r + t.r;
+  a->i = a->i + t.i;
+}
+
+bool power_of_two(int32_t n) { return n > 0 && (n & (n - 1)) == 0; }
+
+}  // namespace
+
+void dwvfast(int32_t n, complex* a, int32_t mom, int32_t ind) {
+  if (n < 2 || !power_of_two(n) || n > mom) return;
+  // The loops count from 1, as the formulas do: entry k is a[k - 1].
+  // Bit-reversal permutation: i walks 1..n, j is its bit-reversed partner.
+  int32_t j = 1;
+  for (int32_t i = 1; i <= n; ++i) {
+    if (i < j) swap(&a[i - 1], &a[j - 1]);
+    int32_t m = n / 2;
+    while (j > m) {
+      j -= m;
+      m /= 2;
+      if (m <= 1) break;
+    }
+    j += m;
+  }
+
+  // Butterfly passes over spans of 2, 4, ..., n. The twiddle depends only on
+  // the pass and k, so it is evaluated once per k.
+  for (int32_t kmax = 1; kmax < n; kmax *= 2) {
+    int32_t istep = 2 * kmax;
+    for (int32_t k = 1; k <= kmax; ++k) {
+      double phi = static_cast<double>(int64_t{k - 1} * ind) * pai / static_cast<double>(kmax);
+      complex theta{0, phi};
+      complex w;
+      z_exp(&w, &theta);
+      for (int32_t i = k; i <= n; i += istep) butterfly(&a[i - 1], &a[i - 1 + kmax], w);
+    }
+  }
+}
+
+}  // namespace spectral
