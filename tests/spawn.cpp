@@ -1,0 +1,132 @@
+#include "spawn.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace testing_support {
+
+Child::Child(const Run& run) {
+  int in[2], out[2], err[2];
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) abort();
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(in[0], 0);
+    if (run.stdout_path.empty()) {
+      dup2(out[1], 1);
+    } else {
+      int fd = open(run.stdout_path.c_str(), O_WRONLY);
+      dup2(fd, 1);
+    }
+    dup2(err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    ::signal(SIGINT, run.ignore_sigint ? SIG_IGN : SIG_DFL);
+    ::signal(SIGPIPE, SIG_DFL);
+    if (chdir(run.dir.c_str()) != 0) _exit(126);
+    if (run.unprivileged &&
+        (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(126);
+    execl(RAMP_PROGRAM, RAMP_PROGRAM, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  in_ = in[1];
+  out_ = out[0];
+  err_ = err[0];
+  ::signal(SIGPIPE, SIG_IGN);
+  if (!run.input.empty() &&
+      write(in_, run.input.data(), run.input.size()) != static_cast<ssize_t>(run.input.size()))
+    abort();
+  if (!run.keep_stdin) {
+    close(in_);
+    in_ = -1;
+  }
+}
+
+Child::~Child() {
+  if (pid_ > 0) finish();
+}
+
+bool Child::wait_for(const std::string& text) {
+  char buf[4096];
+  while (out_text_.find(text) == std::string::npos) {
+    ssize_t n = read(out_, buf, sizeof buf);
+    if (n <= 0) return false;
+    out_text_.append(buf, static_cast<size_t>(n));
+  }
+  return true;
+}
+
+void Child::signal(int signo) { kill(pid_, signo); }
+
+Result Child::finish() {
+  Result r;
+  if (in_ >= 0) close(in_);
+  in_ = -1;
+  // Both pipes are read together, so that a full one cannot stall the run.
+  r.out = out_text_;
+  pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+  std::string* into[2] = {&r.out, &r.err};
+  int open_fds = 2;
+  while (open_fds > 0) {
+    poll(fds, 2, -1);
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buf[4096];
+      ssize_t n = read(fds[i].fd, buf, sizeof buf);
+      if (n > 0) {
+        into[i]->append(buf, static_cast<size_t>(n));
+      } else {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_fds;
+      }
+    }
+  }
+  waitpid(pid_, &r.status, 0);
+  pid_ = -1;
+  return r;
+}
+
+Result run(const Run& run) { return Child(run).finish(); }
+
+Scratch::Scratch(bool open_to_all) {
+  char templ[] = "/tmp/ramp-test-XXXXXX";
+  path_ = mkdtemp(templ);
+  if (open_to_all) chmod(path_.c_str(), 0777);
+}
+
+Scratch::~Scratch() {
+  std::error_code ec;
+  std::filesystem::permissions(path_, std::filesystem::perms::all, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+void write_file(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+int code(const Result& r) {
+  if (WIFEXITED(r.status)) return WEXITSTATUS(r.status);
+  return 128 + WTERMSIG(r.status);
+}
+
+}  // namespace testing_support

@@ -1,0 +1,62 @@
+// Runs the built program in a scratch folder, as a user meets it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace testing_support {
+
+struct Run {
+  std::string dir;          // working folder
+  std::string input;        // written to standard input, which is then closed
+  bool keep_stdin = false;  // leave standard input open after the input
+  std::string stdout_path;  // standard output to this file instead of a pipe
+  bool unprivileged = false;
+  bool ignore_sigint = false;
+};
+
+struct Result {
+  int status = 0;  // as from waitpid
+  std::string out, err;
+};
+
+// A started run; finish() collects it.
+class Child {
+ public:
+  explicit Child(const Run& run);
+  ~Child();
+  // Reads standard output until it holds text; false at its end.
+  bool wait_for(const std::string& text);
+  void signal(int signo);
+  Result finish();
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  int in_ = -1, out_ = -1, err_ = -1;
+  std::string out_text_;
+};
+
+Result run(const Run& run);
+
+// A fresh folder under /tmp, removed at destruction. With open_to_all it is
+// writable by the unprivileged user too.
+class Scratch {
+ public:
+  explicit Scratch(bool open_to_all = false);
+  ~Scratch();
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& text);
+
+// The exit status, or 128 + the signal number for a run ended by a signal.
+int code(const Result& r);
+
+}  // namespace testing_support
