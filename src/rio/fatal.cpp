@@ -60,8 +60,9 @@ int32_t err__fl(int32_t flag, int32_t n, const char* s) {
 
 // Reports error n with context s on standard error, then the state of the
 // run-time, and ends the run through an abort.
+bool f__reported;
+
 void f__fatal(int32_t n, const char* s) {
-  static bool begun;
   if (n >= 0 && n < 100) {
     fprintf(stderr, "%s: %s\n", s, strerror(n));
   } else if (n == -1) {
@@ -71,13 +72,13 @@ void f__fatal(int32_t n, const char* s) {
   } else {
     fprintf(stderr, "%s: illegal error number %d\n", s, n);
   }
-  if (begun) {
+  if (f__reported) {
     fputs("(f__fatal already called, aborting.)", stderr);
     fflush(stderr);
     fflush(stdout);
     abort();
   }
-  begun = true;
+  f__reported = true;
   if (f__init & 1) {
     if (f__curunit != nullptr) {
       fprintf(stderr, "apparent state: unit %d ", static_cast<int>(f__curunit - f__units));

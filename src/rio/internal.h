@@ -95,6 +95,7 @@ int x_wSL();
 int32_t f__error(int32_t flag, int32_t n, const char* s);
 int32_t err__fl(int32_t flag, int32_t n, const char* s);
 [[noreturn]] void f__fatal(int32_t n, const char* s);
+extern bool f__reported;  // a fatal report has begun
 [[noreturn]] void f__wrerr(const char* s);
 [[noreturn]] void opn_err(int32_t n, const char* s, const olist* a);
 [[noreturn]] void sig_die(const char* s, int kill);

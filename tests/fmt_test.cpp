@@ -1,0 +1,124 @@
+// Formatted records: field texts, literals, groups, reversion and the
+// termination rule.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "unit_harness.h"
+
+using namespace testing_support;
+
+namespace {
+
+TEST(FField, WidthsRoundingAndSigns) {
+  EXPECT_EQ(field("F8.4", 0.5), "  0.5000");
+  EXPECT_EQ(field("F8.4", -0.5), " -0.5000");
+  EXPECT_EQ(field("F8.4", 81.91), " 81.9100");
+  EXPECT_EQ(field("F8.4", 0.0), "  0.0000");
+  EXPECT_EQ(field("F8.4", -0.0), "  0.0000");
+  EXPECT_EQ(field("F8.4", -0.00001), "  0.0000");
+  EXPECT_EQ(field("F8.4", 0.00005001), "  0.0001");
+  EXPECT_EQ(field("F15.7", -0.0058313231), "     -0.0058313");
+  EXPECT_EQ(field("F15.7", -1e-12), "      0.0000000");
+  EXPECT_EQ(field("F8.0", 12.0), "     12.");
+  EXPECT_EQ(field("F1.0", 0.2), ".");
+  EXPECT_EQ(field("f8.4", 2.0), "  2.0000");
+}
+
+TEST(FField, AsterisksAndTheLeadingZero) {
+  EXPECT_EQ(field("F8.4", 1234.5678), "********");
+  EXPECT_EQ(field("F8.4", 999.99995), "********");
+  EXPECT_EQ(field("F8.4", 999.9999), "999.9999");
+  EXPECT_EQ(field("F15.7", 1e7), "***************");
+  EXPECT_EQ(field("F15.7", 9999999.0), "9999999.0000000");
+  EXPECT_EQ(field("F6.4", 0.5), "0.5000");
+  EXPECT_EQ(field("F6.4", -0.5), "-.5000");
+  EXPECT_EQ(field("F5.4", 0.5), ".5000");
+  EXPECT_EQ(field("F5.4", -0.5), "*****");
+  EXPECT_EQ(field("F3.1", 1e300), "***");
+}
+
+TEST(FField, ManyDigits) {
+  std::string r = field("F400.350", 1.0);
+  EXPECT_EQ(r.size(), 400u);
+  EXPECT_EQ(r.substr(0, 50), std::string(48, ' ') + "1.");
+  EXPECT_EQ(r.substr(50), std::string(350, '0'));
+}
+
+TEST(EField, ExponentsAndRoom) {
+  EXPECT_EQ(field("E12.4", 1234.5678), "  0.1235E+04");
+  EXPECT_EQ(field("E12.4", 0.98033), "  0.9803E+00");
+  EXPECT_EQ(field("E12.4", 0.075191), "  0.7519E-01");
+  EXPECT_EQ(field("E12.4", 0.99995), "  0.1000E+01");
+  EXPECT_EQ(field("E12.4", 0.0), "  0.0000E+00");
+  EXPECT_EQ(field("E12.4", -0.0), "  0.0000E+00");
+  EXPECT_EQ(field("E12.4", -0.5), " -0.5000E+00");
+  EXPECT_EQ(field("E12.4", 1e-120), "  0.1000-119");
+  EXPECT_EQ(field("E12.4", 1e300), "  0.1000+301");
+  EXPECT_EQ(field("E12.4", 1e-99), "  0.1000E-98");
+  EXPECT_EQ(field("E12.4", 1e99), "  0.1000+100");
+  EXPECT_EQ(field("E10.4", 0.5), "0.5000E+00");
+  EXPECT_EQ(field("E9.4", 0.5), ".5000E+00");
+  EXPECT_EQ(field("E10.4", -0.5), "-.5000E+00");
+  EXPECT_EQ(field("E8.4", 0.5), "********");
+  EXPECT_EQ(field("E9.4", -0.5), "*********");
+  EXPECT_EQ(field("e12.1", 26.0), "     0.3E+02");
+}
+
+TEST(Literals, DelimitersAndDoubling) {
+  EXPECT_EQ(fmt("('ab',F4.1)", {1}), "ab 1.0\n");
+  EXPECT_EQ(fmt("(\"ab\",F4.1)", {1}), "ab 1.0\n");
+  EXPECT_EQ(fmt("(\x02" "ab\x02,F4.1)", {1}), "ab 1.0\n");
+  EXPECT_EQ(fmt("('it''s')", {}), "it's\n");
+  EXPECT_EQ(fmt("(\"say \"\"hi\"\"\",'\"')", {}), "say \"hi\"\"\n");
+  EXPECT_EQ(fmt("('a)b')", {}), "a)b\n");
+}
+
+TEST(Groups, RepeatsNestingAndBlanks) {
+  EXPECT_EQ(fmt("(3F4.1)", {1, 2, 3}), " 1.0 2.0 3.0\n");
+  EXPECT_EQ(fmt("(2(F4.1,'|'),F4.1)", {1, 2, 3}), " 1.0| 2.0| 3.0\n");
+  EXPECT_EQ(fmt("(2(2('<',F3.0),'>'))", {1, 2, 3, 4}), "< 1.< 2.>< 3.< 4.>\n");
+  EXPECT_EQ(fmt(" ( F 4 . 1 , 1 2 F4.1 )trailing", {1, 2}), " 1.0 2.0\n");
+  // Eight groups inside the outer parentheses is as deep as a format goes.
+  EXPECT_EQ(fmt("((((((((('x',F3.0)))))))))", {5}), "x 5.\n");
+}
+
+TEST(Groups, ReversionStartsNewRecords) {
+  EXPECT_EQ(fmt("(2F4.1)", {1, 2, 3}), " 1.0 2.0\n 3.0\n");
+  EXPECT_EQ(fmt("(F4.1,2(',',F4.1))", {1, 2, 3, 4, 5, 6, 7}),
+            " 1.0, 2.0, 3.0\n, 4.0, 5.0\n, 6.0, 7.0\n");
+  // A format without data descriptors transfers no value: each call for one
+  // runs the format once more, as does the statement's end.
+  EXPECT_EQ(fmt("('x')", {1, 2}), "xxx\n");
+  EXPECT_EQ(fmt("('x')", {}), "x\n");
+}
+
+TEST(Termination, TheSystemsTwoFormats) {
+  const char* slip = "(F8.4,3(\x02,\x02,F15.7))";
+  const char* amp = "(F8.4,3(\x02,\x02,E12.4))";
+  EXPECT_EQ(fmt(slip, {0, 0.0371846, 0.0179862, 0}),
+            "  0.0000,      0.0371846,      0.0179862,      0.0000000\n");
+  EXPECT_EQ(fmt(amp, {0.0122070, 0.98033, 0.075191}), "  0.0122,  0.9803E+00,  0.7519E-01,\n");
+  EXPECT_EQ(fmt("(F8.4,3(',',F15.7))", {1, 2, 3, 4}), fmt(slip, {1, 2, 3, 4}));
+  EXPECT_EQ(fmt("(F8.4,3(\",\",E12.4))", {1, 2, 3}), fmt(amp, {1, 2, 3}));
+  EXPECT_EQ(fmt(amp, {1}), "  1.0000,\n");
+  EXPECT_EQ(fmt(amp, {}), "\n");
+}
+
+// Each bad format is refused as error 100 and writes nothing.
+TEST(BadFormats, RefusedWithErrorInFormat) {
+  for (const char* bad :
+       {"(F8.4", "F8.4)", "(F8.4,'abc)", "('abc", "(F0.4)", "(F8)", "(F.4)", "(F8.)",
+        "(I5)", "(F8.4,)", "()", "(F99999999999.4)", "(4294967297F8.4)",
+        "((((((((((F8.4))))))))))", "(F8.4 F8.4)", ""}) {
+    int32_t rc = -2;
+    std::string out = on_unit([&] {
+      rio::cilist io{1, kUnit, 0, bad, 0};
+      rc = rio::s_wsfe(&io);
+    });
+    EXPECT_EQ(rc, 100) << bad;
+    EXPECT_EQ(out, "") << bad;
+  }
+}
+
+}  // namespace

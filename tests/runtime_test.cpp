@@ -1,0 +1,214 @@
+// Units, files, the stop and the fatal reports, in this process.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "spawn.h"
+#include "unit_harness.h"
+
+using namespace testing_support;
+
+namespace {
+
+rio::olist opener(int32_t unit, const char* name) {
+  return rio::olist{0, unit, name, name ? static_cast<int32_t>(strlen(name)) : 0, "unknown",
+                    nullptr, nullptr, 0, nullptr};
+}
+
+void say(int32_t unit, std::string_view s) {
+  rio::cilist io{0, unit, 0, nullptr, 0};
+  rio::s_wsle(&io);
+  text(s);
+  rio::e_wsle();
+}
+
+void close_unit(int32_t unit) {
+  rio::cllist c{0, unit, nullptr};
+  rio::f_clos(&c);
+}
+
+TEST(Files, CloseCutsALongerFileAndOverwritesAShorterOne) {
+  Scratch d;
+  std::string path = d.file("data.csv");
+  for (const std::string& old : {std::string(100000, 'z'), std::string("ab")}) {
+    write_file(path, old);
+    rio::olist o = opener(30, path.c_str());
+    ASSERT_EQ(rio::f_open(&o), 0);
+    say(30, "new");
+    close_unit(30);
+    EXPECT_EQ(read_file(path), " new\n");
+  }
+  // A file opened and closed without a write is left as it was.
+  rio::olist o = opener(30, path.c_str());
+  rio::f_open(&o);
+  close_unit(30);
+  EXPECT_EQ(read_file(path), " new\n");
+}
+
+TEST(Files, ReopeningAUnit) {
+  Scratch d;
+  std::string a = d.file("a"), b = d.file("b");
+  write_file(a, std::string(50, 'o'));
+  rio::olist oa = opener(31, a.c_str());
+  rio::f_open(&oa);
+  say(31, "one");
+  // The same name again changes nothing: the record stays, the file is not reopened.
+  rio::f_open(&oa);
+  say(31, "two");
+  // Another name closes the first file, cut after what was written.
+  rio::olist ob = opener(31, b.c_str());
+  rio::f_open(&ob);
+  say(31, "three");
+  close_unit(31);
+  EXPECT_EQ(read_file(a), " one\n two\n");
+  EXPECT_EQ(read_file(b), " three\n");
+}
+
+TEST(Files, NamesAndUnitNumbers) {
+  Scratch d;
+  std::string cwd = std::filesystem::current_path();
+  ASSERT_EQ(chdir(d.path().c_str()), 0);
+  rio::olist o = opener(7, nullptr);
+  EXPECT_EQ(rio::f_open(&o), 0);
+  say(7, "seven");
+  close_unit(7);
+  EXPECT_EQ(read_file(d.file("fort.7")), " seven\n");
+  // Trailing blanks are not part of the name, and a name may be longer than
+  // any fixed buffer.
+  std::string deep;
+  for (int i = 0; i < 30; ++i) deep += std::string(20, static_cast<char>('a' + i % 26)) + "/";
+  std::filesystem::create_directories(d.file(deep));
+  std::string longname = deep + "file", padded = longname + "   ";
+  rio::olist ol{0, 8, padded.data(), static_cast<int32_t>(padded.size()), nullptr, nullptr,
+                nullptr, 0, nullptr};
+  EXPECT_EQ(rio::f_open(&ol), 0);
+  say(8, "deep");
+  close_unit(8);
+  EXPECT_EQ(read_file(d.file(longname)), " deep\n");
+  std::string toolong(300, 'n');
+  rio::olist ot = opener(8, toolong.c_str());
+  ot.err = 1;
+  EXPECT_EQ(rio::f_open(&ot), ENAMETOOLONG);
+  ASSERT_EQ(chdir(cwd.c_str()), 0);
+
+  rio::olist bad = opener(100, "x");
+  bad.err = 1;
+  EXPECT_EQ(rio::f_open(&bad), 101);
+  bad.unit = -1;
+  EXPECT_EQ(rio::f_open(&bad), 101);
+  rio::olist blank{1, 9, "   ", 3, nullptr, nullptr, nullptr, 0, nullptr};
+  EXPECT_EQ(rio::f_open(&blank), 107);
+  rio::cllist c100{0, 100, nullptr}, cneg{0, -5, nullptr};
+  EXPECT_EQ(rio::f_clos(&c100), 0);
+  EXPECT_EQ(rio::f_clos(&cneg), 0);
+}
+
+TEST(Reading, EmptyListReadConsumesOneLine) {
+  Scratch d;
+  std::string path = d.file("in");
+  write_file(path, "abc\ndef\n");
+  rio::olist o = opener(40, path.c_str());
+  rio::f_open(&o);
+  rio::cilist io{0, 40, 1, nullptr, 0};
+  EXPECT_EQ(rio::s_rsle(&io), 0);
+  EXPECT_EQ(rio::e_rsle(), 0);
+  EXPECT_EQ(rio::s_rsle(&io), 0);
+  EXPECT_EQ(rio::e_rsle(), 0);
+  EXPECT_EQ(rio::s_rsle(&io), 0);
+  EXPECT_EQ(rio::e_rsle(), -1);  // end of input: no report
+  EXPECT_EQ(rio::s_rsle(&io), -1);  // and it stays at the end
+  close_unit(40);
+}
+
+using Death = ::testing::Test;
+
+TEST(Death, StopWithAndWithoutMessage) {
+  EXPECT_EXIT(rio::s_stop("DONE", 4), ::testing::ExitedWithCode(0),
+              "^STOP DONE statement executed\n$");
+  EXPECT_EXIT(rio::s_stop("", 0), ::testing::ExitedWithCode(0), "^$");
+}
+
+TEST(Death, ReportsEndTheRunThroughAnAbort) {
+  auto body1 = [&] {
+        rio::cilist io{0, 100, 0, nullptr, 0};
+        rio::s_wsle(&io);
+      };
+  EXPECT_EXIT(body1(),
+      ::testing::KilledBySignal(SIGABRT), "^stler: illegal unit number\n.*\nlast format: list io\n");
+  auto body2 = [&] {
+        rio::cilist io{0, 6, 0, nullptr, 0};
+        rio::s_wsle(&io);
+        rio::s_wsle(&io);
+      };
+  EXPECT_EXIT(body2(),
+      ::testing::KilledBySignal(SIGABRT),
+      "^I/O recursion: I/O started while already doing I/O\napparent state: unit 6 "
+      "\\(unnamed\\)\nlast format: list io\nlately writing .* formatted external IO\n$");
+  auto body3 = [&] {
+        rio::cilist io{0, 6, 0, nullptr, 0};
+        rio::s_wsle(&io);
+        int32_t type = 10, one = 1, v = 0;
+        rio::do_lio(&type, &one, &v, 4);
+      };
+  EXPECT_EXIT(body3(),
+      ::testing::KilledBySignal(SIGABRT), "^unknown type in lio: illegal error number 204\n");
+  auto body4 = [&] {
+        rio::cilist io{0, 5, 0, nullptr, 0};
+        rio::s_wsle(&io);
+      };
+  EXPECT_EXIT(body4(),
+      ::testing::KilledBySignal(SIGABRT), "^list output start: can't write file\n");
+}
+
+TEST(Death, BadFormatWritesNothingOfItsRecord) {
+  Scratch d;
+  std::string path = d.file("f");
+  auto body5 = [&] {
+        rio::olist o = opener(41, path.c_str());
+        rio::f_open(&o);
+        say(41, "before");
+        rio::cilist io{0, 41, 0, "(F8.4,3(',',F15.7)", 0};
+        rio::s_wsfe(&io);
+      };
+  EXPECT_EXIT(body5(),
+      ::testing::KilledBySignal(SIGABRT),
+      "^startio: error in format\napparent state: unit 41 named .*/f\nlast format: "
+      "\\(F8.4,3\\(',',F15.7\\)\nlately writing sequential formatted external IO\n$");
+  EXPECT_EQ(read_file(path), " before\n");
+  auto body6 = [&] {
+        rio::cilist io{0, 6, 0, "('abc", 0};
+        rio::s_wsfe(&io);
+      };
+  EXPECT_EXIT(body6(),
+      ::testing::KilledBySignal(SIGABRT), "^bad string: error in format\n");
+}
+
+TEST(Death, TooManyOperations) {
+  std::string big = "(";
+  for (int i = 0; i < 151; ++i) big += "F4.1,";
+  big += "F4.1)";
+  auto body7 = [&] {
+        rio::cilist io{1, 6, 0, big.c_str(), 0};
+        rio::s_wsfe(&io);
+      };
+  EXPECT_EXIT(body7(),
+      ::testing::KilledBySignal(SIGABRT), "^format too complicated:\n\\(F4.1,F4.1,");
+}
+
+TEST(Death, SecondReportAbortsAtOnce) {
+  auto body8 = [&] {
+        rio::f_setsig();
+        rio::f__reported = true;
+        rio::f__fatal(101, "again");
+      };
+  EXPECT_EXIT(body8(),
+      ::testing::KilledBySignal(SIGABRT),
+      "^again: illegal unit number\n\\(f__fatal already called, aborting.\\)IOT Trap\n$");
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+#include "unit_harness.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace testing_support {
+
+std::string on_unit(const std::function<void()>& body) {
+  char path[] = "/tmp/ramp-unit-XXXXXX";
+  close(mkstemp(path));
+  rio::olist o{0, kUnit, path, static_cast<int32_t>(std::string_view(path).size()), "unknown",
+               nullptr, nullptr, 0, nullptr};
+  rio::f_open(&o);
+  body();
+  rio::cllist c{0, kUnit, nullptr};
+  rio::f_clos(&c);
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  unlink(path);
+  return s.str();
+}
+
+std::string lio(const std::function<void()>& items) {
+  return on_unit([&] {
+    rio::cilist io{0, kUnit, 0, nullptr, 0};
+    rio::s_wsle(&io);
+    items();
+    rio::e_wsle();
+  });
+}
+
+void text(std::string_view s) {
+  int32_t type = rio::TYCHAR, one = 1;
+  rio::do_lio(&type, &one, s.data(), static_cast<int32_t>(s.size()));
+}
+
+void real(double x) {
+  int32_t type = rio::TYDREAL, one = 1;
+  rio::do_lio(&type, &one, &x, sizeof x);
+}
+
+void integer(int32_t n) {
+  int32_t type = rio::TYINT, one = 1;
+  rio::do_lio(&type, &one, &n, sizeof n);
+}
+
+std::string fmt(const char* format, std::initializer_list<double> values) {
+  return on_unit([&] {
+    rio::cilist io{0, kUnit, 0, format, 0};
+    rio::s_wsfe(&io);
+    int32_t one = 1;
+    for (double v : values) rio::do_fio(&one, &v, sizeof v);
+    rio::e_wsfe();
+  });
+}
+
+std::string field(const std::string& descriptor, double x) {
+  std::string format = "(" + descriptor + ")";
+  std::string r = fmt(format.c_str(), {x});
+  if (!r.empty() && r.back() == '\n') r.pop_back();
+  return r;
+}
+
+}  // namespace testing_support
