@@ -117,7 +117,12 @@ void expect_fatal(const Result& r, const std::string& console, const std::string
   EXPECT_TRUE(WIFSIGNALED(r.status) && WTERMSIG(r.status) == SIGABRT) << r.status;
 }
 
+// Permission checks all pass for root: these runs drop to an unprivileged user.
+#define REQUIRE_ROOT() \
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run as an unprivileged user"
+
 TEST(Errors, FolderWithoutWritePermission) {
+  REQUIRE_ROOT();
   Scratch d;
   chmod(d.path().c_str(), 0555);
   Result r = run({.dir = d.path(), .unprivileged = true});
@@ -129,6 +134,7 @@ TEST(Errors, FolderWithoutWritePermission) {
 }
 
 TEST(Errors, ReadOnlySlipFile) {
+  REQUIRE_ROOT();
   Scratch d(true);
   write_file(d.file("Ramp_Slip.csv"), "kept\n");
   chmod(d.file("Ramp_Slip.csv").c_str(), 0444);
@@ -142,6 +148,7 @@ TEST(Errors, ReadOnlySlipFile) {
 }
 
 TEST(Errors, ReadOnlyAmpFileKeepsTheCompleteSlipFile) {
+  REQUIRE_ROOT();
   Scratch d(true);
   write_file(d.file("Ramp_Amp.csv"), "kept\n");
   chmod(d.file("Ramp_Amp.csv").c_str(), 0444);

@@ -15,7 +15,29 @@
 
 namespace testing_support {
 
+namespace {
+
+// The program as an unprivileged user can run it: the build folder may lie
+// where that user cannot reach, so a copy is made under /tmp once.
+const std::string& program(bool unprivileged) {
+  static const std::string built = RAMP_PROGRAM;
+  if (!unprivileged) return built;
+  static const std::string copy = [] {
+    char templ[] = "/tmp/ramp-bin-XXXXXX";
+    std::string dir = mkdtemp(templ);
+    chmod(dir.c_str(), 0755);
+    std::string path = dir + "/Ramp-SlipV";
+    std::filesystem::copy_file(built, path);
+    chmod(path.c_str(), 0755);
+    return path;
+  }();
+  return copy;
+}
+
+}  // namespace
+
 Child::Child(const Run& run) {
+  const std::string& prog = program(run.unprivileged);
   int in[2], out[2], err[2];
   if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) abort();
   pid_ = fork();
@@ -35,7 +57,7 @@ Child::Child(const Run& run) {
     if (run.unprivileged &&
         (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
       _exit(126);
-    execl(RAMP_PROGRAM, RAMP_PROGRAM, static_cast<char*>(nullptr));
+    execl(prog.c_str(), prog.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(in[0]);
