@@ -50,6 +50,7 @@ Child::Child(const Run& run) {
       dup2(fd, 1);
     }
     dup2(err[1], 2);
+    if (run.close_stdout) close(1);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
     ::signal(SIGINT, run.ignore_sigint ? SIG_IGN : SIG_DFL);
     ::signal(SIGPIPE, SIG_DFL);

@@ -14,6 +14,7 @@ struct Run {
   std::string stdout_path;  // standard output to this file instead of a pipe
   bool unprivileged = false;
   bool ignore_sigint = false;
+  bool close_stdout = false;  // start with standard output closed
 };
 
 struct Result {

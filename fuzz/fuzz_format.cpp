@@ -1,0 +1,138 @@
+// Feeds arbitrary format texts and values through formatted statements, and
+// arbitrary doubles and widths through the field writers and the
+// list-directed double, checking what must always hold.
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fmt.h"
+#include "lio.h"
+
+namespace {
+
+constexpr int32_t kUnit = 50;
+
+void check(bool ok, const char* what) {
+  if (!ok) {
+    fprintf(stderr, "invariant broken: %s\n", what);
+    abort();
+  }
+}
+
+// The most characters one pass through the parsed format can write, with
+// every field at its full width. Formats that could build huge records
+// (nested repeat counts over literals) are left out: they are slow, not
+// wrong.
+double pass_cost() {
+  std::vector<double> mult{1}, sum{0};
+  double pending = 1;
+  for (int32_t i = 0; i < rio::f__pc; ++i) {
+    const rio::syl& s = rio::f__syl[i];
+    switch (s.op) {
+      case rio::REPEAT: pending = s.p1 > 1 ? s.p1 : 1; break;
+      case rio::GROUP_START:
+        if (i > 0) {
+          mult.push_back(pending);
+          sum.push_back(0);
+        }
+        break;
+      case rio::GROUP_END: {
+        double m = mult.back(), v = sum.back();
+        mult.pop_back();
+        sum.pop_back();
+        sum.back() += m * v;
+        break;
+      }
+      case rio::QUOTED_TEXT: sum.back() += static_cast<double>(strlen(s.p2.s)); break;
+      case rio::F_FIELD:
+      case rio::E_FIELD: sum.back() += pending * s.p1; break;
+      default: break;
+    }
+  }
+  return sum.front();
+}
+
+void statement(const std::string& format, const std::vector<double>& values) {
+  // Parse once beforehand to judge the cost; the statement parses again.
+  rio::cilist probe{1, kUnit, 0, format.c_str(), 0};
+  rio::f__elist = &probe;
+  rio::f__fmtbuf = format.c_str();
+  if (rio::pars_f(format.c_str()) == 0 && pass_cost() > 20000) return;
+  rio::f__init = 1;
+
+  rio::cilist io{1, kUnit, 0, format.c_str(), 0};
+  if (rio::s_wsfe(&io) != 0) {
+    check(rio::f__init == 1, "a refused statement leaves no statement in progress");
+    return;
+  }
+  int32_t one = 1;
+  for (double v : values) check(rio::do_fio(&one, &v, sizeof v) == 0, "do_fio succeeds");
+  check(rio::e_wsfe() == 0, "e_wsfe succeeds");
+  check(rio::f__recpos == 0 && rio::f__init == 1, "the record is finished");
+}
+
+template <typename T>
+T take(const uint8_t*& p, const uint8_t* end) {
+  T v{};
+  if (static_cast<size_t>(end - p) >= sizeof v) {
+    memcpy(&v, p, sizeof v);
+    p += sizeof v;
+  }
+  return v;
+}
+
+void fields(const uint8_t* p, const uint8_t* end) {
+  while (end - p >= 11) {
+    double x = take<double>(p, end);
+    int32_t w = take<uint8_t>(p, end) % 120 + 1;
+    int32_t d = take<uint8_t>(p, end) % 60;
+    bool e = take<uint8_t>(p, end) & 1;
+    rio::f__recpos = 0;
+    rio::f__putn = rio::x_putc;
+    if (e)
+      rio::wrt_E(reinterpret_cast<const char*>(&x), w, d, 0, 8);
+    else
+      rio::wrt_F(reinterpret_cast<const char*>(&x), w, d, 8);
+    check(rio::f__recpos == w, "a field is exactly its width");
+    rio::f__recpos = 0;
+    char buf[64];
+    int n = rio::l_g(buf, x);
+    check(n == static_cast<int>(strlen(buf)) && n >= 4 && n < 40, "a list-directed double");
+    check(buf[0] == ' ' && (buf[1] == ' ' || buf[1] == '-'), "blank and sign position");
+    check(!std::isfinite(x) || strchr(buf, '.') != nullptr, "a finite double has a point");
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  rio::f_init();
+  rio::olist o{1, kUnit, "/dev/null", 9, nullptr, nullptr, nullptr, 0, nullptr};
+  if (rio::f_open(&o) != 0) abort();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const uint8_t* p = data + 1;
+  const uint8_t* end = data + size;
+  if (data[0] & 1) {
+    fields(p, end);
+    return 0;
+  }
+  // A format text up to the first NUL, then up to 16 values.
+  const uint8_t* nul = static_cast<const uint8_t*>(memchr(p, 0, static_cast<size_t>(end - p)));
+  const uint8_t* fend = nul != nullptr ? nul : end;
+  // At most two operations per character: a short text stays within the
+  // 300-operation table, whose overflow ends the run by design.
+  if (fend - p > 140) return 0;
+  std::string format(reinterpret_cast<const char*>(p), static_cast<size_t>(fend - p));
+  p = nul != nullptr ? nul + 1 : end;
+  std::vector<double> values;
+  while (end - p >= 8 && values.size() < 16) values.push_back(take<double>(p, end));
+  statement(format, values);
+  return 0;
+}
