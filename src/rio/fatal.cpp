@@ -63,6 +63,8 @@ int32_t err__fl(int32_t flag, int32_t n, const char* s) {
 bool f__reported;
 
 void f__fatal(int32_t n, const char* s) {
+  // A signal during the report waits; the report ends the run first.
+  io_guard g;
   if (n >= 0 && n < 100) {
     fprintf(stderr, "%s: %s\n", s, strerror(n));
   } else if (n == -1) {

@@ -37,7 +37,16 @@ extern int32_t f__workdone;
 
 // Parser.
 int pars_f(const char* s);
-int32_t type_f(int32_t n);
+
+// The class of an operation code: data and non-data descriptors map to one
+// class each, control codes to themselves.
+inline int32_t type_f(int32_t n) {
+  constexpr int32_t D = DATA_EDIT, N = NONDATA_EDIT;
+  static constexpr int32_t kClass[37] = {0,  1,  2,  3,  N,  N,  6,  D,  8,  9,  D,  N,  N,
+                                         N,  N,  N,  N,  N,  N,  N,  N,  N,  N,  D,  D,  D,
+                                         D,  D,  D,  D,  D,  D,  D,  D,  N,  D,  D};
+  return n >= 0 && n < 37 ? kClass[n] : n;
+}
 
 // Interpreter.
 void fmt_bg();

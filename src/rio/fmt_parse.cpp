@@ -169,19 +169,4 @@ int pars_f(const char* s) {
   return 0;
 }
 
-// The class of an operation code: data and non-data descriptors map to one
-// class each, control codes to themselves.
-int32_t type_f(int32_t n) {
-  switch (n) {
-    case 7: case 10: case F_FIELD: case E_FIELD: case 25: case 26: case 27: case 28:
-    case 29: case 30: case 31: case 32: case 33: case 35: case 36:
-      return DATA_EDIT;
-    case 4: case 5: case QUOTED_TEXT: case 12: case 13: case 14: case 15: case 16:
-    case 17: case 18: case 19: case 20: case 21: case 22: case 34:
-      return NONDATA_EDIT;
-    default:
-      return n;
-  }
-}
-
 }  // namespace rio

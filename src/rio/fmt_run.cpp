@@ -19,7 +19,6 @@ void fmt_bg() {
 // format runs on to the next data descriptor or its end, writing the
 // literals on the way, and the record is ended.
 int32_t do_fio(const int32_t* count, const void* ptr, int32_t len) {
-  io_guard g;
   const char* p = static_cast<const char*>(ptr);
   for (int32_t i = 0; i < *count; ++i, p = p != nullptr ? p + len : p) {
     for (;;) {
@@ -64,9 +63,11 @@ int32_t do_fio(const int32_t* count, const void* ptr, int32_t len) {
           f__workdone = 1;
           if ((*f__doed)(q, p, len) > 0) return err__fl(f__elist->err, errno, "fmt");
           break;
-        default:
+        default: {
+          io_guard g;
           fprintf(stderr, "unknown code in do_fio: %d\n%.*s\n", q->op, f__fmtlen, f__fmtbuf);
           return err__fl(f__elist->err, 100, "do_fio");
+        }
       }
       break;
     }
@@ -133,7 +134,6 @@ int xw_rev() {
 
 // Starts a formatted write on the unit of a: parses its format afresh.
 int32_t s_wsfe(const cilist* a) {
-  io_guard g;
   if (f__init != 1) f_init();
   f__init = 3;
   f__reading = 0;
@@ -165,7 +165,6 @@ int32_t s_wsfe(const cilist* a) {
 // Ends a formatted write: the format runs to its end and the record is
 // written.
 int32_t e_wsfe() {
-  io_guard g;
   f__init = 1;
   int32_t n = en_fio();
   f__fmtbuf = nullptr;

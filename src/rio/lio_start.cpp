@@ -24,7 +24,6 @@ int32_t c_le(const cilist* a) {
 
 // Transfers count items of the given type, each len bytes after the last.
 int32_t do_lio(const int32_t* type, const int32_t* count, const void* ptr, int32_t len) {
-  io_guard g;
   return (*f__lioproc)(count, static_cast<const char*>(ptr), len, *type);
 }
 

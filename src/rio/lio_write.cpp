@@ -118,7 +118,11 @@ int l_g(char* buf, double n) {
 // Writes a double as l_g formats it.
 void lwrt_F(double n) {
   char buf[48];
-  int len = l_g(buf, n);
+  int len;
+  {
+    io_guard g;  // the conversion is the stream library's
+    len = l_g(buf, n);
+  }
   if (f__recpos + len >= L_len) donewrec();
   l_put(buf);
 }
@@ -154,7 +158,6 @@ int l_write(const int32_t* number, const char* ptr, int32_t len, int32_t type) {
 
 // Starts a list-directed write on the unit of a.
 int32_t s_wsle(const cilist* a) {
-  io_guard g;
   if (int32_t n = c_le(a)) return n;
   f__reading = 0;
   f__external = 1;
@@ -170,7 +173,6 @@ int32_t s_wsle(const cilist* a) {
 
 // Ends a list-directed write: the record and a line feed go to the stream.
 int32_t e_wsle() {
-  io_guard g;
   f__init = 1;
   int32_t n = f__putbuf('\n');
   f__recpos = 0;

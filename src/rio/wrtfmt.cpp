@@ -9,14 +9,22 @@ namespace rio {
 
 namespace {
 
-inline void put(int c) { (*f__putn)(c); }
-
-void put_n(const char* s, int32_t n) {
-  for (int32_t i = 0; i < n; ++i) put(s[i]);
+// Formatted output always stores through x_putc, which every formatted start
+// installs in f__putn; a writer that knows its field's length makes room once
+// and then stores one character at a time.
+char* put_n(char* p, const char* s, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) *p++ = s[i];
+  return p;
 }
 
-void put_rep(int c, int32_t n) {
-  for (int32_t i = 0; i < n; ++i) put(c);
+char* put_rep(char* p, char c, int64_t n) {
+  for (int64_t i = 0; i < n; ++i) *p++ = c;
+  return p;
+}
+
+int asterisks(int32_t w) {
+  x_done(put_rep(x_room(w), '*', w));
+  return 0;
 }
 
 double load(const char* ptr, int32_t len) {
@@ -67,22 +75,18 @@ int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len) {
   const char* text = buf;
   int64_t n = static_cast<int64_t>(tlen) + extra + (sign || f__cplus ? 1 : 0);
   if (n > w) {
-    if (buf[0] == '0' && n - 1 == w) {
-      ++text;
-      --tlen;
-      --n;
-    } else {
-      put_rep('*', w);
-      return 0;
-    }
+    if (buf[0] != '0' || n - 1 != w) return asterisks(w);
+    ++text;
+    --tlen;
+    --n;
   }
-  put_rep(' ', static_cast<int32_t>(w - n));
+  char* p = put_rep(x_room(w), ' ', w - n);
   if (sign)
-    put('-');
+    *p++ = '-';
   else if (f__cplus)
-    put('+');
-  put_n(text, tlen);
-  put_rep('0', extra);
+    *p++ = '+';
+  p = put_n(p, text, tlen);
+  x_done(put_rep(p, '0', extra));
   return 0;
 }
 
@@ -105,19 +109,13 @@ int wrt_E(const char* ptr, int32_t w, int32_t d, int32_t e, int32_t len) {
     const char* t = std::isinf(x) ? "INF" : "NAN";
     sign = std::signbit(x) || sign;
     int32_t n = 3 + (sign ? 1 : 0);
-    if (n > w) {
-      put_rep('*', w);
-      return 0;
-    }
-    put_rep(' ', w - n);
-    if (sign) put('-');
-    put_n(t, 3);
+    if (n > w) return asterisks(w);
+    char* p = put_rep(x_room(w), ' ', w - n);
+    if (sign) *p++ = '-';
+    x_done(put_n(p, t, 3));
     return 0;
   }
-  if (room < 0) {
-    put_rep('*', w);
-    return 0;
-  }
+  if (room < 0) return asterisks(w);
   int32_t prec = d > 0 ? d - 1 : 0;
   int32_t extra = 0;
   if (prec > kEMaxDigits) {
@@ -139,26 +137,24 @@ int wrt_E(const char* ptr, int32_t w, int32_t d, int32_t e, int32_t len) {
   int32_t mag = exp10 < 0 ? -exp10 : exp10;
   bool drop_e = e == 0 && mag >= 100;
   int32_t ndig = drop_e ? 3 : ew;
-  if (ndig < 3 && mag >= (ndig == 1 ? 10 : 100)) {
-    put_rep('*', w);
-    return 0;
-  }
+  if (ndig < 3 && mag >= (ndig == 1 ? 10 : 100)) return asterisks(w);
   bool zero = room > 0;
-  put_rep(' ', static_cast<int32_t>(room - (zero ? 1 : 0)));
-  if (sign) put('-');
-  if (zero) put('0');
-  put('.');
+  char* p = put_rep(x_room(w), ' ', room - (zero ? 1 : 0));
+  if (sign) *p++ = '-';
+  if (zero) *p++ = '0';
+  *p++ = '.';
   if (d > 0) {
-    put(buf[0]);
-    if (epos > buf + 1) put_n(buf + 2, static_cast<int32_t>(epos - buf - 2));
-    put_rep('0', extra);
+    *p++ = buf[0];
+    if (epos > buf + 1) p = put_n(p, buf + 2, static_cast<int32_t>(epos - buf - 2));
+    p = put_rep(p, '0', extra);
   }
-  if (!drop_e) put('E');
-  put(exp10 < 0 ? '-' : '+');
-  char digits[3] = {static_cast<char>('0' + mag / 100), static_cast<char>('0' + mag / 10 % 10),
-                    static_cast<char>('0' + mag % 10)};
-  if (ndig > 3) put_rep('0', ndig - 3);
-  put_n(digits + 3 - (ndig < 3 ? ndig : 3), ndig < 3 ? ndig : 3);
+  if (!drop_e) *p++ = 'E';
+  *p++ = exp10 < 0 ? '-' : '+';
+  const char digits[3] = {static_cast<char>('0' + mag / 100),
+                          static_cast<char>('0' + mag / 10 % 10),
+                          static_cast<char>('0' + mag % 10)};
+  p = put_rep(p, '0', ndig - 3);
+  x_done(put_n(p, digits + 3 - (ndig < 3 ? ndig : 3), ndig < 3 ? ndig : 3));
   return 0;
 }
 
@@ -171,7 +167,7 @@ int wrt_AP(const char* s) {
       if (s[1] != quote) break;
       ++s;
     }
-    put(*s);
+    x_putc(*s);
   }
   return 0;
 }
