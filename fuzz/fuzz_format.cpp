@@ -98,6 +98,15 @@ void fields(const uint8_t* p, const uint8_t* end) {
       rio::wrt_F(reinterpret_cast<const char*>(&x), w, d, 8);
     check(rio::f__recpos == w, "a field is exactly its width");
     rio::f__recpos = 0;
+    // The fixed-point digits are those of the stream library's conversion.
+    double a = std::fabs(x);
+    if (std::isfinite(a) && a < 1e30) {
+      char want[160], got[160];
+      snprintf(want, sizeof want, "%.*f", d, a);
+      char* end = rio::f__fixed(got, got + sizeof got, a, d);
+      *end = 0;
+      check(strcmp(want, got) == 0, "fixed-point digits");
+    }
     char buf[64];
     int n = rio::l_g(buf, x);
     check(n == static_cast<int>(strlen(buf)) && n >= 4 && n < 40, "a list-directed double");

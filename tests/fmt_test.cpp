@@ -2,7 +2,15 @@
 // termination rule.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
 #include <string>
+#include <vector>
+
+#include "fmt.h"
 
 #include "unit_harness.h"
 
@@ -118,6 +126,68 @@ TEST(BadFormats, RefusedWithErrorInFormat) {
     });
     EXPECT_EQ(rc, 100) << bad;
     EXPECT_EQ(out, "") << bad;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The fixed-point conversion behind F fields gives the text of "%.*f" for
+// every value: random magnitudes, exact ties, subnormals, integers.
+TEST(FixedConversion, MatchesTheStreamLibrary) {
+  std::mt19937_64 gen(42);
+  std::vector<double> values = {0.0, 0.5, 1.5, 2.5, 0.125, 0.375, 1e-310, 5e-324, 9007199254740991.0,
+                                9007199254740992.0, 1e19, 123.456, 0.0371846, 999.99995};
+  for (int i = 0; i < 200000; ++i) {
+    double mant = std::uniform_real_distribution<double>(1, 10)(gen);
+    int exp10 = static_cast<int>(gen() % 40) - 25;
+    values.push_back(mant * std::pow(10.0, exp10));
+    values.push_back(std::ldexp(static_cast<double>(gen() % 4096), -static_cast<int>(gen() % 20)));
+  }
+  char want[512], got[512];
+  for (double x : values) {
+    for (int d : {0, 1, 4, 7, 12, 19, 20}) {
+      std::snprintf(want, sizeof want, "%.*f", d, x);
+      char* end = rio::f__fixed(got, got + sizeof got, x, d);
+      ASSERT_EQ(std::string(got, end), std::string(want)) << x << " " << d;
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// An E field written straight into the record buffer.
+std::string e_field(double x, int32_t w, int32_t d) {
+  rio::f__recpos = 0;
+  rio::wrt_E(reinterpret_cast<const char*>(&x), w, d, 0, sizeof x);
+  std::string r(rio::f__buf, static_cast<size_t>(rio::f__recpos));
+  rio::f__recpos = 0;
+  return r;
+}
+
+// The significant digits and exponent of E fields are those of "%.*E" for
+// every value.
+TEST(ScientificConversion, MatchesTheStreamLibrary) {
+  std::mt19937_64 gen(7);
+  for (int i = 0; i < 50000; ++i) {
+    double mant = std::uniform_real_distribution<double>(1, 10)(gen);
+    double x = mant * std::pow(10.0, static_cast<int>(gen() % 80) - 40);
+    if (i % 7 == 0) x = std::ldexp(static_cast<double>(gen() % 100000), -static_cast<int>(gen() % 30));
+    for (int d : {1, 2, 4, 7, 12, 17, 19, 22}) {
+      char want[64];
+      std::snprintf(want, sizeof want, "%.*E", d - 1, x);
+      std::string digits = std::string(1, want[0]) + (d > 1 ? std::string(want + 2, d - 1) : "");
+      int exp = x == 0 ? 0 : std::atoi(std::strchr(want, 'E') + 1) + 1;
+      std::string f = e_field(x, d + 8, d);
+      size_t point = f.find('.');
+      ASSERT_EQ(f.substr(point + 1, d), digits) << x << " E." << d << " " << f;
+      std::string e = f.substr(point + 1 + d);
+      int got = std::atoi(e.c_str() + (e[0] == 'E' ? 1 : 0));
+      ASSERT_EQ(got, exp) << x << " E." << d << " " << f;
+    }
   }
 }
 

@@ -12,17 +12,19 @@ namespace {
 
 const char* f_list(const char* s);
 
-const char* skip_blanks(const char* s) {
+inline const char* skip_blanks(const char* s) {
   while (*s == ' ') ++s;
   return s;
 }
 
+[[noreturn]] void too_complicated() {
+  fputs("format too complicated:\n", stderr);
+  sig_die(f__fmtbuf, 1);
+}
+
 // Appends one operation; returns its index. A 301st ends the run.
-int32_t op_gen(int32_t a, int32_t b, int32_t c, int32_t d) {
-  if (f__pc >= kSylMax) {
-    fputs("format too complicated:\n", stderr);
-    sig_die(f__fmtbuf, 1);
-  }
+inline int32_t op_gen(int32_t a, int32_t b, int32_t c, int32_t d) {
+  if (f__pc >= kSylMax) too_complicated();
   syl* p = &f__syl[f__pc];
   p->op = a;
   p->p1 = b;
@@ -31,16 +33,23 @@ int32_t op_gen(int32_t a, int32_t b, int32_t c, int32_t d) {
   return f__pc++;
 }
 
+// Reads the digits of a number at s, blanks allowed between them.
+const char* gt_digits(const char* s, int32_t* n);
+
 // Reads an unsigned decimal number, blanks allowed anywhere in it. Without a
 // digit, stores def and returns s, or null when def is 0. A number beyond
 // 32 bits gives null.
-const char* gt_num(const char* s, int32_t* n, int32_t def) {
+inline const char* gt_num(const char* s, int32_t* n, int32_t def) {
   s = skip_blanks(s);
   if (*s < '0' || *s > '9') {
     if (def == 0) return nullptr;
     *n = def;
     return s;
   }
+  return gt_digits(s, n);
+}
+
+const char* gt_digits(const char* s, int32_t* n) {
   int64_t v = 0;
   for (; (*s >= '0' && *s <= '9') || *s == ' '; ++s) {
     if (*s == ' ') continue;

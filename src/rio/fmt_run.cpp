@@ -20,59 +20,80 @@ void fmt_bg() {
 // literals on the way, and the record is ended.
 int32_t do_fio(const int32_t* count, const void* ptr, int32_t len) {
   const char* p = static_cast<const char*>(ptr);
+  // The position and the stack tops live in registers while the format runs;
+  // none of the routines called on the way reads them.
+  int32_t pc = f__pc, cp = f__cp, rp = f__rp;
+  int32_t rc = 0;
   for (int32_t i = 0; i < *count; ++i, p = p != nullptr ? p + len : p) {
     for (;;) {
-      const syl* q = &f__syl[f__pc];
+      const syl* q = &f__syl[pc];
       switch (type_f(q->op)) {
         case NONDATA_EDIT:
-          if ((*f__doned)(q) > 0) return err__fl(f__elist->err, errno, "fmt");
-          ++f__pc;
+          if ((*f__doned)(q) > 0) {
+            rc = err__fl(f__elist->err, errno, "fmt");
+            goto out;
+          }
+          ++pc;
           continue;
         case REPEAT:
-          f__cnt[++f__cp] = q->p1;
-          ++f__pc;
+          f__cnt[++cp] = q->p1;
+          ++pc;
           continue;
         case GROUP_START:
-          f__ret[++f__rp] = q->p1;
-          ++f__pc;
+          f__ret[++rp] = q->p1;
+          ++pc;
           continue;
         case GROUP_END:
-          if (--f__cnt[f__cp] <= 0) {
-            --f__cp;
-            --f__rp;
-            ++f__pc;
+          if (--f__cnt[cp] <= 0) {
+            --cp;
+            --rp;
+            ++pc;
           } else {
-            f__pc = 1 + f__ret[f__rp--];
+            pc = 1 + f__ret[rp--];
           }
           continue;
         case FORMAT_END:
-          f__cp = f__rp = 0;
-          f__pc = q->p1;
-          if (p == nullptr) return (*f__doend)();
-          if (!f__workdone) return 0;
-          if (int n = (*f__dorevert)()) return n;
+          cp = rp = 0;
+          pc = q->p1;
+          if (p == nullptr) {
+            rc = (*f__doend)();
+            goto out;
+          }
+          if (!f__workdone) goto out;
+          if ((rc = (*f__dorevert)()) != 0) goto out;
           continue;
         case DATA_EDIT:
-          if (f__cnt[f__cp] <= 0) {
-            --f__cp;
-            ++f__pc;
+          if (f__cnt[cp] <= 0) {
+            --cp;
+            ++pc;
             continue;
           }
-          if (p == nullptr) return (*f__doend)();
-          --f__cnt[f__cp];
+          if (p == nullptr) {
+            rc = (*f__doend)();
+            goto out;
+          }
+          --f__cnt[cp];
           f__workdone = 1;
-          if ((*f__doed)(q, p, len) > 0) return err__fl(f__elist->err, errno, "fmt");
+          if ((*f__doed)(q, p, len) > 0) {
+            rc = err__fl(f__elist->err, errno, "fmt");
+            goto out;
+          }
           break;
         default: {
           io_guard g;
           fprintf(stderr, "unknown code in do_fio: %d\n%.*s\n", q->op, f__fmtlen, f__fmtbuf);
-          return err__fl(f__elist->err, 100, "do_fio");
+          rc = err__fl(f__elist->err, 100, "do_fio");
+          goto out;
         }
       }
       break;
     }
   }
-  return 0;
+out:
+  f__pc = pc;
+  f__cp = cp;
+  f__rp = rp;
+  return rc;
 }
 
 // Runs the format to its end without a value.

@@ -1,4 +1,5 @@
 // The field writers of formatted output: F and E fields and literals.
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -43,6 +44,90 @@ double load(const char* ptr, int32_t len) {
 constexpr int32_t kFMaxDigits = 344;
 constexpr int32_t kEMaxDigits = 40;
 
+// The two-digit texts "00" to "99".
+constexpr char kPairs[201] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the last n digits of v, leading zeros included, ending at e: two
+// at a time while they fit 32 bits.
+inline void digits_back(char* e, uint64_t v, int32_t n) {
+  for (; n > 0 && v > UINT32_MAX; --n, v /= 10) *--e = static_cast<char>('0' + v % 10);
+  uint32_t u = static_cast<uint32_t>(v);
+  for (; n >= 2; n -= 2, u /= 100) {
+    const char* pair = &kPairs[2 * (u % 100)];
+    *--e = pair[1];
+    *--e = pair[0];
+  }
+  if (n > 0) *--e = static_cast<char>('0' + u % 10);
+}
+
+int32_t count_digits(uint64_t v) {
+  int32_t n = 1;
+  while (n < 20 && v >= f__pow10[n]) ++n;
+  return n;
+}
+
+// Writes the field of an F descriptor from the exactly rounded x * 10^d:
+// the common case, without an intermediate text.
+int fixed_field(uint64_t scaled, bool sign, int32_t w, int32_t d) {
+  uint64_t ip = scaled / f__pow10[d], fp = scaled - ip * f__pow10[d];
+  if (scaled == 0) sign = false;
+  bool plus = !sign && f__cplus;
+  int32_t ilen = count_digits(ip);
+  int64_t n = ilen + 1 + d + (sign || plus ? 1 : 0);
+  if (n > w) {
+    if (ip != 0 || n - 1 != w) return asterisks(w);
+    ilen = 0;  // the leading zero goes
+    --n;
+  }
+  char* p = put_rep(x_room(w), ' ', w - n);
+  if (sign) *p++ = '-';
+  if (plus) *p++ = '+';
+  p += ilen;
+  digits_back(p, ip, ilen);
+  *p++ = '.';
+  p += d;
+  digits_back(p, fp, d);
+  x_done(p);
+  return 0;
+}
+
+// Writes the n = prec + 1 significant digits of x > 0, exactly rounded, into
+// sig and returns the decimal exponent k of x = d.ddd x 10^k.
+int32_t sci_digits(double x, int32_t prec, char* sig) {
+  int32_t n = prec + 1;
+  if (n <= 19) {
+    // log10(2) ~ 78913 / 2^18: an estimate of k, off by at most one.
+    int32_t e2 = static_cast<int32_t>(std::bit_cast<uint64_t>(x) >> 52) - 1023;
+    int32_t k = (e2 * 78913) >> 18;
+    for (int tries = 0; tries < 3; ++tries) {
+      int32_t s = n - 1 - k;
+      uint64_t v;
+      if (s < 0 || !f__scaled(x, s, &v)) break;
+      if (v >= f__pow10[n]) {
+        ++k;  // k was low, or the digits rounded up to 10^n
+      } else if (v < f__pow10[n - 1]) {
+        --k;
+      } else {
+        digits_back(sig + n, v, n);
+        return k;
+      }
+    }
+  }
+  char buf[64];
+  char* end = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, prec).ptr;
+  *end = 0;
+  // buf holds "D.DDDe+XX", or "De+XX" without digits after the point.
+  const char* epos = static_cast<const char*>(memchr(buf, 'e', static_cast<size_t>(end - buf)));
+  sig[0] = buf[0];
+  if (epos > buf + 1) put_n(sig + 1, buf + 2, static_cast<int32_t>(epos - buf - 2));
+  int32_t k = 0;
+  for (const char* t = epos + 2; *t; ++t) k = k * 10 + (*t - '0');
+  return epos[1] == '-' ? -k : k;
+}
+
 }  // namespace
 
 // Writes x in an Fw.d field: right-aligned, rounded to d digits after the
@@ -50,11 +135,6 @@ constexpr int32_t kEMaxDigits = 40;
 // of w asterisks, save that a leading "0" is dropped to make it fit.
 int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len) {
   double x = load(ptr, len);
-  int32_t extra = 0;
-  if (d >= kFMaxDigits) {
-    extra = d - kFMaxDigits;
-    d = kFMaxDigits;
-  }
   bool sign = false;
   if (x < 0) {
     x = -x;
@@ -62,8 +142,16 @@ int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len) {
   } else if (x == 0) {
     x = 0;  // a negative zero is written as a positive one
   }
+  uint64_t scaled;
+  if (f__scaled(x, d, &scaled)) return fixed_field(scaled, sign, w, d);
+
+  int32_t extra = 0;
+  if (d >= kFMaxDigits) {
+    extra = d - kFMaxDigits;
+    d = kFMaxDigits;
+  }
   char buf[720];
-  char* end = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, d).ptr;
+  char* end = f__fixed(buf, buf + sizeof buf, x, d);
   if (d == 0 && std::isfinite(x)) *end++ = '.';
   int32_t tlen = static_cast<int32_t>(end - buf);
   if (sign) {
@@ -122,15 +210,10 @@ int wrt_E(const char* ptr, int32_t w, int32_t d, int32_t e, int32_t len) {
     extra = prec - kEMaxDigits;
     prec = kEMaxDigits;
   }
-  char buf[64];
-  char* end = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, prec).ptr;
-  *end = 0;
-  // buf holds "D.DDDe+XX", or "De+XX" without digits after the point.
-  char* epos = static_cast<char*>(memchr(buf, 'e', static_cast<size_t>(end - buf)));
-  int exp10 = 0;
-  for (const char* s = epos + 2; *s; ++s) exp10 = exp10 * 10 + (*s - '0');
-  if (epos[1] == '-') exp10 = -exp10;
-  exp10 = x == 0 ? 0 : exp10 + 1;
+  // sig: the first digit and the prec digits after it; x = sig x 10^(exp10 - 1).
+  char sig[48];
+  int32_t exp10 = x == 0 ? 0 : sci_digits(x, prec, sig) + 1;
+  if (x == 0) put_rep(sig, '0', prec + 1);
 
   // The exponent part: "E", its sign and ew digits, or the sign and three
   // digits in place of the "E" when two are not enough.
@@ -144,8 +227,7 @@ int wrt_E(const char* ptr, int32_t w, int32_t d, int32_t e, int32_t len) {
   if (zero) *p++ = '0';
   *p++ = '.';
   if (d > 0) {
-    *p++ = buf[0];
-    if (epos > buf + 1) p = put_n(p, buf + 2, static_cast<int32_t>(epos - buf - 2));
+    p = put_n(p, sig, prec + 1);
     p = put_rep(p, '0', extra);
   }
   if (!drop_e) *p++ = 'E';
