@@ -48,13 +48,16 @@ bool f__scaled(double x, int32_t d, uint64_t* out) {
   u128 p = static_cast<u128>(m) * f__pow10[d];
   int s = -e2;
   u128 q;
-  if (s >= 128) {
-    q = 0;  // below a half: p < 2^117
+  if (s == 0) {
+    q = p;
+  } else if (s >= 118) {
+    q = 0;  // p < 2^117: below a half
   } else {
-    q = p >> s;
-    u128 r = p - (q << s);
-    u128 half = s > 0 ? static_cast<u128>(1) << (s - 1) : 0;
-    if (s > 0 && (r > half || (r == half && (q & 1) != 0))) ++q;
+    // t keeps the first bit below the point; a tie is exact when no bit
+    // below that one is set.
+    u128 t = p >> (s - 1);
+    q = t >> 1;
+    if ((t & 1) != 0 && ((t << (s - 1)) != p || (q & 1) != 0)) ++q;
   }
   if (q >> 64 != 0) return false;
   *out = static_cast<uint64_t>(q);

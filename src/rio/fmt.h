@@ -42,10 +42,11 @@ int pars_f(const char* s);
 // class each, control codes to themselves.
 inline int32_t type_f(int32_t n) {
   constexpr int32_t D = DATA_EDIT, N = NONDATA_EDIT;
-  static constexpr int32_t kClass[37] = {0,  1,  2,  3,  N,  N,  6,  D,  8,  9,  D,  N,  N,
-                                         N,  N,  N,  N,  N,  N,  N,  N,  N,  N,  D,  D,  D,
-                                         D,  D,  D,  D,  D,  D,  D,  D,  N,  D,  D};
-  return n >= 0 && n < 37 ? kClass[n] : n;
+  static constexpr int32_t kClass[64] = {
+      0,  1,  2,  3,  N,  N,  6,  D,  8,  9,  D,  N,  N,  N,  N,  N,  N,  N,  N,  N,  N,  N,
+      N,  D,  D,  D,  D,  D,  D,  D,  D,  D,  D,  D,  N,  D,  D,  37, 38, 39, 40, 41, 42, 43,
+      44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
+  return (n & ~63) == 0 ? kClass[n] : n;
 }
 
 // Interpreter.

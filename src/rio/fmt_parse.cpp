@@ -24,17 +24,32 @@ inline const char* skip_blanks(const char* s) {
 
 // Appends one operation; returns its index. A 301st ends the run.
 inline int32_t op_gen(int32_t a, int32_t b, int32_t c, int32_t d) {
-  if (f__pc >= kSylMax) too_complicated();
-  syl* p = &f__syl[f__pc];
+  int32_t pc = f__pc;
+  if (pc >= kSylMax) too_complicated();
+  syl* p = &f__syl[pc];
   p->op = a;
   p->p1 = b;
   p->p2.i[0] = c;
   p->p2.i[1] = d;
-  return f__pc++;
+  f__pc = pc + 1;
+  return pc;
 }
 
 // Reads the digits of a number at s, blanks allowed between them.
-const char* gt_digits(const char* s, int32_t* n);
+inline const char* gt_digits(const char* s, int32_t* n) {
+  int64_t v = 0;
+  for (;; ++s) {
+    unsigned digit = static_cast<unsigned char>(*s) - static_cast<unsigned>('0');
+    if (digit <= 9) {
+      v = v * 10 + digit;
+      if (v > INT32_MAX) return nullptr;
+    } else if (*s != ' ') {
+      break;
+    }
+  }
+  *n = static_cast<int32_t>(v);
+  return s;
+}
 
 // Reads an unsigned decimal number, blanks allowed anywhere in it. Without a
 // digit, stores def and returns s, or null when def is 0. A number beyond
@@ -47,17 +62,6 @@ inline const char* gt_num(const char* s, int32_t* n, int32_t def) {
     return s;
   }
   return gt_digits(s, n);
-}
-
-const char* gt_digits(const char* s, int32_t* n) {
-  int64_t v = 0;
-  for (; (*s >= '0' && *s <= '9') || *s == ' '; ++s) {
-    if (*s == ' ') continue;
-    v = v * 10 + (*s - '0');
-    if (v > INT32_MAX) return nullptr;
-  }
-  *n = static_cast<int32_t>(v);
-  return s;
 }
 
 // The number of format characters that a failed parse's report shows: up to

@@ -24,7 +24,8 @@ int32_t do_fio(const int32_t* count, const void* ptr, int32_t len) {
   // none of the routines called on the way reads them.
   int32_t pc = f__pc, cp = f__cp, rp = f__rp;
   int32_t rc = 0;
-  for (int32_t i = 0; i < *count; ++i, p = p != nullptr ? p + len : p) {
+  const int32_t n = *count;
+  for (int32_t i = 0; i < n; ++i, p = p != nullptr ? p + len : p) {
     for (;;) {
       const syl* q = &f__syl[pc];
       switch (type_f(q->op)) {

@@ -1,0 +1,96 @@
+// Benchmarks of the FFT, the records of the run-time and the magnitude.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <vector>
+
+#include "internal.h"
+#include "rio.h"
+#include "spectral.h"
+
+namespace {
+
+constexpr int32_t kUnit = 20;
+
+// Connects kUnit to /dev/null once.
+void connect() {
+  static bool done = [] {
+    rio::olist o{0, kUnit, "/dev/null", 9, "unknown", nullptr, nullptr, 0, nullptr};
+    rio::f_open(&o);
+    return true;
+  }();
+  (void)done;
+}
+
+void BM_dwvfast(benchmark::State& state) {
+  const int32_t n = static_cast<int32_t>(state.range(0));
+  std::vector<spectral::complex> a(static_cast<size_t>(n));
+  for (int32_t i = 0; i < n; ++i) a[i] = {std::sin(0.1 * i), 0};
+  for (auto _ : state) {
+    spectral::dwvfast(n, a.data(), n, -1);
+    benchmark::DoNotOptimize(a.data());
+    benchmark::ClobberMemory();
+  }
+  // Time per n log2 n: flat when the growth is n log n.
+  state.counters["per_nlog2n"] = benchmark::Counter(
+      static_cast<double>(n) * std::log2(n),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_dwvfast)->RangeMultiplier(2)->Range(1 << 6, 1 << 20);
+
+template <int N>
+void row(const char* format, const double (&values)[N]) {
+  rio::cilist io{0, kUnit, 0, format, 0};
+  int32_t one = 1;
+  rio::s_wsfe(&io);
+  for (double v : values) rio::do_fio(&one, &v, sizeof v);
+  rio::e_wsfe();
+}
+
+void BM_slip_row(benchmark::State& state) {
+  connect();
+  const double v[4] = {1.91, 0.5262575, 0.5052630, -0.0058313};
+  for (auto _ : state) row("(F8.4,3(\x02,\x02,F15.7))", v);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_slip_row);
+
+void BM_spectrum_row(benchmark::State& state) {
+  connect();
+  const double v[3] = {0.0122070, 0.98033, 0.075191};
+  for (auto _ : state) row("(F8.4,3(\x02,\x02,E12.4))", v);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_spectrum_row);
+
+void BM_list_record(benchmark::State& state) {
+  connect();
+  for (auto _ : state) {
+    rio::cilist io{0, kUnit, 0, nullptr, 0};
+    int32_t tc = rio::TYCHAR, td = rio::TYDREAL, ti = rio::TYINT, one = 1;
+    double dur = 81.92, dom = 0.0766990394, eom = 314.159265;
+    int32_t nom = 4096;
+    rio::s_wsle(&io);
+    rio::do_lio(&tc, &one, " DUR,DOM,NOM,EOM=", 17);
+    rio::do_lio(&td, &one, &dur, 8);
+    rio::do_lio(&td, &one, &dom, 8);
+    rio::do_lio(&ti, &one, &nom, 4);
+    rio::do_lio(&td, &one, &eom, 8);
+    rio::e_wsle();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_list_record);
+
+void BM_f__cabs(benchmark::State& state) {
+  double x = 0.75, y = -1.25;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(x);
+    benchmark::DoNotOptimize(spectral::f__cabs(x, y));
+  }
+}
+BENCHMARK(BM_f__cabs);
+
+}  // namespace
+
+BENCHMARK_MAIN();
