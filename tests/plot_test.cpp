@@ -1,0 +1,40 @@
+// The picture of a real run's two files, drawn by gnuplot.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "spawn.h"
+
+using namespace testing_support;
+
+namespace {
+
+uint32_t big_endian(const std::string& s, size_t at) {
+  uint32_t v = 0;
+  for (size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(s[at + i]);
+  return v;
+}
+
+TEST(Plot, ScriptDrawsThePictureOfARun) {
+  if (std::system("command -v gnuplot >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "gnuplot is not installed (apt-get install gnuplot-nox)";
+  Scratch d;
+  ASSERT_EQ(code(run({.dir = d.path()})), 0);
+  std::string cmd = "cd '" + d.path() + "' && gnuplot '" RAMP_SOURCE_DIR "/tools/plot.gp' 2>&1";
+  int status = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  std::string png = read_file(d.file("Ramp.png"));
+  ASSERT_GT(png.size(), 24u);
+  EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+  EXPECT_EQ(png.substr(12, 4), "IHDR");
+  EXPECT_EQ(big_endian(png, 16), 1000u);  // width
+  EXPECT_EQ(big_endian(png, 20), 1100u);  // height
+  // The committed picture is one of these.
+  std::string docs = read_file(RAMP_SOURCE_DIR "/docs/Ramp.png");
+  ASSERT_GT(docs.size(), 24u);
+  EXPECT_EQ(docs.substr(16, 8), png.substr(16, 8));
+}
+
+}  // namespace
