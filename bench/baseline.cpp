@@ -39,8 +39,17 @@ void expo(std::string& out, double x) {
   std::from_chars(buf + 7, end, e);
   e = x == 0 ? 0 : (buf[6] == '-' ? -e : e) + 1;
   int m = e < 0 ? -e : e;
-  const char field[12] = {' ', ' ', '0', '.', buf[0], buf[2], buf[3], buf[4], 'E',
-                          e < 0 ? '-' : '+', static_cast<char>('0' + m / 10),
+  const char field[12] = {' ',
+                          ' ',
+                          '0',
+                          '.',
+                          buf[0],
+                          buf[2],
+                          buf[3],
+                          buf[4],
+                          'E',
+                          e < 0 ? '-' : '+',
+                          static_cast<char>('0' + m / 10),
                           static_cast<char>('0' + m % 10)};
   out.append(field, sizeof field);
 }

@@ -32,7 +32,9 @@ double pass_cost() {
   for (int32_t i = 0; i < rio::f__pc; ++i) {
     const rio::syl& s = rio::f__syl[i];
     switch (s.op) {
-      case rio::REPEAT: pending = s.p1 > 1 ? s.p1 : 1; break;
+      case rio::REPEAT:
+        pending = s.p1 > 1 ? s.p1 : 1;
+        break;
       case rio::GROUP_START:
         if (i > 0) {
           mult.push_back(pending);
@@ -46,10 +48,15 @@ double pass_cost() {
         sum.back() += m * v;
         break;
       }
-      case rio::QUOTED_TEXT: sum.back() += static_cast<double>(strlen(s.p2.s)); break;
+      case rio::QUOTED_TEXT:
+        sum.back() += static_cast<double>(strlen(s.p2.s));
+        break;
       case rio::F_FIELD:
-      case rio::E_FIELD: sum.back() += pending * s.p1; break;
-      default: break;
+      case rio::E_FIELD:
+        sum.back() += pending * s.p1;
+        break;
+      default:
+        break;
     }
   }
   return sum.front();

@@ -1,5 +1,7 @@
 // Formatted records: field texts, literals, groups, reversion and the
 // termination rule.
+#include "fmt.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,8 +11,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-#include "fmt.h"
 
 #include "unit_harness.h"
 
@@ -76,7 +76,10 @@ TEST(EField, ExponentsAndRoom) {
 TEST(Literals, DelimitersAndDoubling) {
   EXPECT_EQ(fmt("('ab',F4.1)", {1}), "ab 1.0\n");
   EXPECT_EQ(fmt("(\"ab\",F4.1)", {1}), "ab 1.0\n");
-  EXPECT_EQ(fmt("(\x02" "ab\x02,F4.1)", {1}), "ab 1.0\n");
+  EXPECT_EQ(fmt("(\x02"
+                "ab\x02,F4.1)",
+                {1}),
+            "ab 1.0\n");
   EXPECT_EQ(fmt("('it''s')", {}), "it's\n");
   EXPECT_EQ(fmt("(\"say \"\"hi\"\"\",'\"')", {}), "say \"hi\"\"\n");
   EXPECT_EQ(fmt("('a)b')", {}), "a)b\n");
@@ -115,10 +118,9 @@ TEST(Termination, TheSystemsTwoFormats) {
 
 // Each bad format is refused as error 100 and writes nothing.
 TEST(BadFormats, RefusedWithErrorInFormat) {
-  for (const char* bad :
-       {"(F8.4", "F8.4)", "(F8.4,'abc)", "('abc", "(F0.4)", "(F8)", "(F.4)", "(F8.)",
-        "(I5)", "(F8.4,)", "()", "(F99999999999.4)", "(4294967297F8.4)",
-        "((((((((((F8.4))))))))))", "(F8.4 F8.4)", ""}) {
+  for (const char* bad : {"(F8.4", "F8.4)", "(F8.4,'abc)", "('abc", "(F0.4)", "(F8)", "(F.4)",
+                          "(F8.)", "(I5)", "(F8.4,)", "()", "(F99999999999.4)", "(4294967297F8.4)",
+                          "((((((((((F8.4))))))))))", "(F8.4 F8.4)", ""}) {
     int32_t rc = -2;
     std::string out = on_unit([&] {
       rio::cilist io{1, kUnit, 0, bad, 0};
@@ -137,8 +139,20 @@ namespace {
 // every value: random magnitudes, exact ties, subnormals, integers.
 TEST(FixedConversion, MatchesTheStreamLibrary) {
   std::mt19937_64 gen(42);
-  std::vector<double> values = {0.0, 0.5, 1.5, 2.5, 0.125, 0.375, 1e-310, 5e-324, 9007199254740991.0,
-                                9007199254740992.0, 1e19, 123.456, 0.0371846, 999.99995};
+  std::vector<double> values = {0.0,
+                                0.5,
+                                1.5,
+                                2.5,
+                                0.125,
+                                0.375,
+                                1e-310,
+                                5e-324,
+                                9007199254740991.0,
+                                9007199254740992.0,
+                                1e19,
+                                123.456,
+                                0.0371846,
+                                999.99995};
   for (int i = 0; i < 200000; ++i) {
     double mant = std::uniform_real_distribution<double>(1, 10)(gen);
     int exp10 = static_cast<int>(gen() % 40) - 25;
@@ -175,7 +189,8 @@ TEST(ScientificConversion, MatchesTheStreamLibrary) {
   for (int i = 0; i < 50000; ++i) {
     double mant = std::uniform_real_distribution<double>(1, 10)(gen);
     double x = mant * std::pow(10.0, static_cast<int>(gen() % 80) - 40);
-    if (i % 7 == 0) x = std::ldexp(static_cast<double>(gen() % 100000), -static_cast<int>(gen() % 30));
+    if (i % 7 == 0)
+      x = std::ldexp(static_cast<double>(gen() % 100000), -static_cast<int>(gen() % 30));
     for (int d : {1, 2, 4, 7, 12, 17, 19, 22}) {
       char want[64];
       std::snprintf(want, sizeof want, "%.*E", d - 1, x);

@@ -57,8 +57,7 @@ TEST(ListDirected, TextAndTheSystemsRecords) {
   EXPECT_EQ(lio([] { text(" dt,nt="), real(0.01), integer(8192); }), "  dt,nt=  0.01 8192\n");
   EXPECT_EQ(lio([] { text(" fc (Hz) and Tau(s)="), real(1 / 3.8), real(3.8); }),
             "  fc (Hz) and Tau(s)=  0.263157895  3.8\n");
-  EXPECT_EQ(lio([] { text("x"), text(std::string_view("A\0B", 3)); }),
-            std::string(" xA\0B\n", 6));
+  EXPECT_EQ(lio([] { text("x"), text(std::string_view("A\0B", 3)); }), std::string(" xA\0B\n", 6));
   std::string tail = "   ";
   EXPECT_EQ(lio([&] { text("end"), text(tail); }), " end   \n");
 }

@@ -97,7 +97,8 @@ TEST(AmpFile, HeaderRowsAndExamples) {
 }
 
 TEST(Files, OlderFilesAreReplacedWhateverTheirLength) {
-  for (const std::string& old : {std::string(3'000'000, 'x'), std::string("old\n"), std::string()}) {
+  for (const std::string& old :
+       {std::string(3'000'000, 'x'), std::string("old\n"), std::string()}) {
     Scratch d;
     write_file(d.file("Ramp_Slip.csv"), old);
     write_file(d.file("Ramp_Amp.csv"), old);

@@ -98,9 +98,11 @@ TEST(Stress, SignalsAtRandomMomentsLeaveWholeRecords) {
     else
       ++before_files;
   }
-  std::printf("signal stress: %d before start-up, %d before the slip file or in it (older files present), %d during the slip file, "
-              "%d during the spectrum, %d at the prompt\n",
-              early, before_files, in_slip, in_amp, at_prompt);
+  std::printf(
+      "signal stress: %d before start-up, %d before the slip file or in it (older files present), "
+      "%d during the slip file, "
+      "%d during the spectrum, %d at the prompt\n",
+      early, before_files, in_slip, in_amp, at_prompt);
 }
 
 // A run that meets a fault: a report, a non-zero end, and no regular file
@@ -131,8 +133,9 @@ TEST(Faults, FolderInThePlaceOfAFile) {
   Scratch d;
   fs::create_directory(d.file("Ramp_Slip.csv"));
   Result r = run({.dir = d.path()});
-  expect_fault(r, "list output start: can't write file\n"
-                  "apparent state: unit 11 named Ramp_Slip.csv\n");
+  expect_fault(r,
+               "list output start: can't write file\n"
+               "apparent state: unit 11 named Ramp_Slip.csv\n");
   EXPECT_FALSE(fs::exists(d.file("Ramp_Amp.csv")));
 }
 

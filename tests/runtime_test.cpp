@@ -16,8 +16,9 @@ using namespace testing_support;
 namespace {
 
 rio::olist opener(int32_t unit, const char* name) {
-  return rio::olist{0, unit, name, name ? static_cast<int32_t>(strlen(name)) : 0, "unknown",
-                    nullptr, nullptr, 0, nullptr};
+  return rio::olist{0,         unit,    name,    name ? static_cast<int32_t>(strlen(name)) : 0,
+                    "unknown", nullptr, nullptr, 0,
+                    nullptr};
 }
 
 void say(int32_t unit, std::string_view s) {
@@ -84,7 +85,7 @@ TEST(Files, NamesAndUnitNumbers) {
   for (int i = 0; i < 30; ++i) deep += std::string(20, static_cast<char>('a' + i % 26)) + "/";
   std::filesystem::create_directories(d.file(deep));
   std::string longname = deep + "file", padded = longname + "   ";
-  rio::olist ol{0, 8, padded.data(), static_cast<int32_t>(padded.size()), nullptr, nullptr,
+  rio::olist ol{0,       8, padded.data(), static_cast<int32_t>(padded.size()), nullptr, nullptr,
                 nullptr, 0, nullptr};
   EXPECT_EQ(rio::f_open(&ol), 0);
   say(8, "deep");
@@ -120,7 +121,7 @@ TEST(Reading, EmptyListReadConsumesOneLine) {
   EXPECT_EQ(rio::s_rsle(&io), 0);
   EXPECT_EQ(rio::e_rsle(), 0);
   EXPECT_EQ(rio::s_rsle(&io), 0);
-  EXPECT_EQ(rio::e_rsle(), -1);  // end of input: no report
+  EXPECT_EQ(rio::e_rsle(), -1);     // end of input: no report
   EXPECT_EQ(rio::s_rsle(&io), -1);  // and it stays at the end
   close_unit(40);
 }
@@ -135,57 +136,54 @@ TEST(Death, StopWithAndWithoutMessage) {
 
 TEST(Death, ReportsEndTheRunThroughAnAbort) {
   auto body1 = [&] {
-        rio::cilist io{0, 100, 0, nullptr, 0};
-        rio::s_wsle(&io);
-      };
-  EXPECT_EXIT(body1(),
-      ::testing::KilledBySignal(SIGABRT), "^stler: illegal unit number\n.*\nlast format: list io\n");
+    rio::cilist io{0, 100, 0, nullptr, 0};
+    rio::s_wsle(&io);
+  };
+  EXPECT_EXIT(body1(), ::testing::KilledBySignal(SIGABRT),
+              "^stler: illegal unit number\n.*\nlast format: list io\n");
   auto body2 = [&] {
-        rio::cilist io{0, 6, 0, nullptr, 0};
-        rio::s_wsle(&io);
-        rio::s_wsle(&io);
-      };
-  EXPECT_EXIT(body2(),
-      ::testing::KilledBySignal(SIGABRT),
-      "^I/O recursion: I/O started while already doing I/O\napparent state: unit 6 "
-      "\\(unnamed\\)\nlast format: list io\nlately writing .* formatted external IO\n$");
+    rio::cilist io{0, 6, 0, nullptr, 0};
+    rio::s_wsle(&io);
+    rio::s_wsle(&io);
+  };
+  EXPECT_EXIT(body2(), ::testing::KilledBySignal(SIGABRT),
+              "^I/O recursion: I/O started while already doing I/O\napparent state: unit 6 "
+              "\\(unnamed\\)\nlast format: list io\nlately writing .* formatted external IO\n$");
   auto body3 = [&] {
-        rio::cilist io{0, 6, 0, nullptr, 0};
-        rio::s_wsle(&io);
-        int32_t type = 10, one = 1, v = 0;
-        rio::do_lio(&type, &one, &v, 4);
-      };
-  EXPECT_EXIT(body3(),
-      ::testing::KilledBySignal(SIGABRT), "^unknown type in lio: illegal error number 204\n");
+    rio::cilist io{0, 6, 0, nullptr, 0};
+    rio::s_wsle(&io);
+    int32_t type = 10, one = 1, v = 0;
+    rio::do_lio(&type, &one, &v, 4);
+  };
+  EXPECT_EXIT(body3(), ::testing::KilledBySignal(SIGABRT),
+              "^unknown type in lio: illegal error number 204\n");
   auto body4 = [&] {
-        rio::cilist io{0, 5, 0, nullptr, 0};
-        rio::s_wsle(&io);
-      };
-  EXPECT_EXIT(body4(),
-      ::testing::KilledBySignal(SIGABRT), "^list output start: can't write file\n");
+    rio::cilist io{0, 5, 0, nullptr, 0};
+    rio::s_wsle(&io);
+  };
+  EXPECT_EXIT(body4(), ::testing::KilledBySignal(SIGABRT),
+              "^list output start: can't write file\n");
 }
 
 TEST(Death, BadFormatWritesNothingOfItsRecord) {
   Scratch d;
   std::string path = d.file("f");
   auto body5 = [&] {
-        rio::olist o = opener(41, path.c_str());
-        rio::f_open(&o);
-        say(41, "before");
-        rio::cilist io{0, 41, 0, "(F8.4,3(',',F15.7)", 0};
-        rio::s_wsfe(&io);
-      };
-  EXPECT_EXIT(body5(),
-      ::testing::KilledBySignal(SIGABRT),
-      "^startio: error in format\napparent state: unit 41 named .*/f\nlast format: "
-      "\\(F8.4,3\\(',',F15.7\\)\nlately writing sequential formatted external IO\n$");
+    rio::olist o = opener(41, path.c_str());
+    rio::f_open(&o);
+    say(41, "before");
+    rio::cilist io{0, 41, 0, "(F8.4,3(',',F15.7)", 0};
+    rio::s_wsfe(&io);
+  };
+  EXPECT_EXIT(body5(), ::testing::KilledBySignal(SIGABRT),
+              "^startio: error in format\napparent state: unit 41 named .*/f\nlast format: "
+              "\\(F8.4,3\\(',',F15.7\\)\nlately writing sequential formatted external IO\n$");
   EXPECT_EQ(read_file(path), " before\n");
   auto body6 = [&] {
-        rio::cilist io{0, 6, 0, "('abc", 0};
-        rio::s_wsfe(&io);
-      };
-  EXPECT_EXIT(body6(),
-      ::testing::KilledBySignal(SIGABRT), "^bad string: error in format\n");
+    rio::cilist io{0, 6, 0, "('abc", 0};
+    rio::s_wsfe(&io);
+  };
+  EXPECT_EXIT(body6(), ::testing::KilledBySignal(SIGABRT), "^bad string: error in format\n");
 }
 
 TEST(Death, TooManyOperations) {
@@ -193,22 +191,21 @@ TEST(Death, TooManyOperations) {
   for (int i = 0; i < 151; ++i) big += "F4.1,";
   big += "F4.1)";
   auto body7 = [&] {
-        rio::cilist io{1, 6, 0, big.c_str(), 0};
-        rio::s_wsfe(&io);
-      };
-  EXPECT_EXIT(body7(),
-      ::testing::KilledBySignal(SIGABRT), "^format too complicated:\n\\(F4.1,F4.1,");
+    rio::cilist io{1, 6, 0, big.c_str(), 0};
+    rio::s_wsfe(&io);
+  };
+  EXPECT_EXIT(body7(), ::testing::KilledBySignal(SIGABRT),
+              "^format too complicated:\n\\(F4.1,F4.1,");
 }
 
 TEST(Death, SecondReportAbortsAtOnce) {
   auto body8 = [&] {
-        rio::f_setsig();
-        rio::f__reported = true;
-        rio::f__fatal(101, "again");
-      };
-  EXPECT_EXIT(body8(),
-      ::testing::KilledBySignal(SIGABRT),
-      "^again: illegal unit number\n\\(f__fatal already called, aborting.\\)IOT Trap\n$");
+    rio::f_setsig();
+    rio::f__reported = true;
+    rio::f__fatal(101, "again");
+  };
+  EXPECT_EXIT(body8(), ::testing::KilledBySignal(SIGABRT),
+              "^again: illegal unit number\n\\(f__fatal already called, aborting.\\)IOT Trap\n$");
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 // The radix-2 FFT against its closed form, and the complex helpers.
+#include "spectral.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <random>
 #include <vector>
-
-#include "spectral.h"
 
 using spectral::complex;
 using spectral::dwvfast;
@@ -43,14 +43,9 @@ TEST(Fft, EightPointImpulseShowsPai) {
   std::vector<complex> a(8, {0, 0});
   a[1] = {1, 0};
   a = fft(a);
-  const double want[8][2] = {{1, 0},
-                             {0.7071067811, -0.7071067813},
-                             {-2.0510e-10, -1},
-                             {-0.7071067814, -0.7071067810},
-                             {-1, 0},
-                             {-0.7071067811, 0.7071067813},
-                             {2.0510e-10, 1},
-                             {0.7071067814, 0.7071067810}};
+  const double want[8][2] = {
+      {1, 0},  {0.7071067811, -0.7071067813}, {-2.0510e-10, -1}, {-0.7071067814, -0.7071067810},
+      {-1, 0}, {-0.7071067811, 0.7071067813}, {2.0510e-10, 1},   {0.7071067814, 0.7071067810}};
   for (int k = 0; k < 8; ++k) {
     EXPECT_NEAR(a[k].r, want[k][0], k == 2 || k == 6 ? 5e-15 : 1e-10) << k;
     EXPECT_NEAR(a[k].i, want[k][1], 1e-10) << k;
@@ -108,11 +103,13 @@ TEST(Fft, OutsideItsDomainLeavesEverythingUnchanged) {
   for (int32_t n : {0, -4, 3, 6, 12, 16}) {
     // 16 is a power of two but above mom; only the first 12 entries are "the array".
     dwvfast(n, a.data() + 2, 12, -1);
-    for (size_t k = 0; k < a.size(); ++k) ASSERT_TRUE(a[k].r == before[k].r && a[k].i == before[k].i);
+    for (size_t k = 0; k < a.size(); ++k)
+      ASSERT_TRUE(a[k].r == before[k].r && a[k].i == before[k].i);
   }
   // A power of two touches only its n entries.
   dwvfast(8, a.data() + 2, 12, -1);
-  for (size_t k : {0u, 1u, 10u, 11u, 19u}) EXPECT_TRUE(a[k].r == before[k].r && a[k].i == before[k].i);
+  for (size_t k : {0u, 1u, 10u, 11u, 19u})
+    EXPECT_TRUE(a[k].r == before[k].r && a[k].i == before[k].i);
 }
 
 TEST(Complex, ExpAndMagnitude) {

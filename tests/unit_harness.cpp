@@ -10,8 +10,9 @@ namespace testing_support {
 std::string on_unit(const std::function<void()>& body) {
   char path[] = "/tmp/ramp-unit-XXXXXX";
   close(mkstemp(path));
-  rio::olist o{0, kUnit, path, static_cast<int32_t>(std::string_view(path).size()), "unknown",
-               nullptr, nullptr, 0, nullptr};
+  rio::olist o{0,         kUnit,   path,    static_cast<int32_t>(std::string_view(path).size()),
+               "unknown", nullptr, nullptr, 0,
+               nullptr};
   rio::f_open(&o);
   body();
   rio::cllist c{0, kUnit, nullptr};

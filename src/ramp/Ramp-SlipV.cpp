@@ -20,8 +20,8 @@ constexpr int32_t MOM = 16400;  // capacity of the work arrays
 constexpr int32_t nt = 8192;    // number of time samples
 static_assert(nt <= MOM, "the time series must fit the work arrays");
 
-double svwave[MOM];   // slip-velocity samples
-complex svamp[MOM];   // transform work array
+double svwave[MOM];  // slip-velocity samples
+complex svamp[MOM];  // transform work array
 
 // The two data-row formats; the byte 0x02 delimits their literals.
 constexpr const char* kSlipFormat = "(F8.4,3(\x02,\x02,F15.7))";
@@ -60,8 +60,8 @@ void row(const rio::cilist& io, Values... values) {
 }
 
 void open_unit(int32_t unit, std::string_view name) {
-  rio::olist o{0, unit, name.data(), static_cast<int32_t>(name.size()), "unknown", nullptr,
-               nullptr, 0, nullptr};
+  rio::olist o{0,       unit, name.data(), static_cast<int32_t>(name.size()), "unknown", nullptr,
+               nullptr, 0,    nullptr};
   rio::f_open(&o);
 }
 

@@ -23,7 +23,7 @@ enum : int32_t {
 // Classes returned by type_f.
 enum : int32_t { DATA_EDIT = 8, NONDATA_EDIT = 9 };
 
-constexpr int32_t kSylMax = 300;  // operations of one format
+constexpr int32_t kSylMax = 300;   // operations of one format
 constexpr int32_t kStackMax = 10;  // entries of each interpreter stack
 // Deepest parenthesis nesting, outer pair included, that the stacks can run:
 // each inner group holds one entry of each stack and a data descriptor one

@@ -121,9 +121,16 @@ const char* ne_d(const char* s, bool* matched) {
 const char* e_d(const char* s, int32_t count) {
   int32_t code;
   switch (*s) {
-    case 'F': case 'f': code = F_FIELD; break;
-    case 'E': case 'e': code = E_FIELD; break;
-    default: return nullptr;
+    case 'F':
+    case 'f':
+      code = F_FIELD;
+      break;
+    case 'E':
+    case 'e':
+      code = E_FIELD;
+      break;
+    default:
+      return nullptr;
   }
   int32_t w, d;
   s = gt_num(s + 1, &w, 0);

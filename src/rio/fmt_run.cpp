@@ -116,8 +116,10 @@ int32_t c_sfe(const cilist* a) {
 // Carries out one data operation on the value at ptr.
 int w_ed(const syl* p, const char* ptr, int32_t len) {
   switch (p->op) {
-    case F_FIELD: return wrt_F(ptr, p->p1, p->p2.i[0], len);
-    case E_FIELD: return wrt_E(ptr, p->p1, p->p2.i[0], p->p2.i[1], len);
+    case F_FIELD:
+      return wrt_F(ptr, p->p1, p->p2.i[0], len);
+    case E_FIELD:
+      return wrt_E(ptr, p->p1, p->p2.i[0], p->p2.i[1], len);
     default:
       fprintf(stderr, "w_ed, unexpected code: %d\n", p->op);
       sig_die(f__fmtbuf, 1);
@@ -127,7 +129,8 @@ int w_ed(const syl* p, const char* ptr, int32_t len) {
 // Carries out one non-data operation.
 int w_ned(const syl* p) {
   switch (p->op) {
-    case QUOTED_TEXT: return wrt_AP(p->p2.s);
+    case QUOTED_TEXT:
+      return wrt_AP(p->p2.s);
     default:
       fprintf(stderr, "w_ned, unexpected code: %d\n", p->op);
       sig_die(f__fmtbuf, 1);

@@ -91,7 +91,9 @@ inline void x_putc(int c) {
 // returns where the next one goes; x_done records where the writer stopped.
 // Between the two each character is one store.
 inline char* x_room(int64_t n) {
-  if (f__recpos + n >= f__buflen) f__bufadj(static_cast<int32_t>(f__recpos + n < INT32_MAX ? f__recpos + n : INT32_MAX), f__recpos);
+  if (f__recpos + n >= f__buflen)
+    f__bufadj(static_cast<int32_t>(f__recpos + n < INT32_MAX ? f__recpos + n : INT32_MAX),
+              f__recpos);
   return f__buf + f__recpos;
 }
 inline void x_done(const char* p) { f__recpos = static_cast<int32_t>(p - f__buf); }

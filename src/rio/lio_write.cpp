@@ -138,19 +138,44 @@ void lwrt_A(const char* p, int32_t len) {
 int l_write(const int32_t* number, const char* ptr, int32_t len, int32_t type) {
   for (int32_t i = 0; i < *number; ++i, ptr += len) {
     switch (type) {
-      case TYINT1: lwrt_I(load<int8_t>(ptr)); break;
-      case TYINT2: lwrt_I(load<int16_t>(ptr)); break;
-      case TYINT: lwrt_I(load<int32_t>(ptr)); break;
-      case TYINT8: lwrt_I(load<int64_t>(ptr)); break;
-      case TYREAL: lwrt_F(load<float>(ptr)); break;
-      case TYDREAL: lwrt_F(load<double>(ptr)); break;
-      case 6: lwrt_C(load<float>(ptr), load<float>(ptr + 4)); break;
-      case 7: lwrt_C(load<double>(ptr), load<double>(ptr + 8)); break;
-      case 8: lwrt_L(load<int32_t>(ptr)); break;
-      case 12: lwrt_L(load<int16_t>(ptr)); break;
-      case 13: lwrt_L(load<int8_t>(ptr)); break;
-      case TYCHAR: lwrt_A(ptr, len); break;
-      default: f__fatal(204, "unknown type in lio");
+      case TYINT1:
+        lwrt_I(load<int8_t>(ptr));
+        break;
+      case TYINT2:
+        lwrt_I(load<int16_t>(ptr));
+        break;
+      case TYINT:
+        lwrt_I(load<int32_t>(ptr));
+        break;
+      case TYINT8:
+        lwrt_I(load<int64_t>(ptr));
+        break;
+      case TYREAL:
+        lwrt_F(load<float>(ptr));
+        break;
+      case TYDREAL:
+        lwrt_F(load<double>(ptr));
+        break;
+      case 6:
+        lwrt_C(load<float>(ptr), load<float>(ptr + 4));
+        break;
+      case 7:
+        lwrt_C(load<double>(ptr), load<double>(ptr + 8));
+        break;
+      case 8:
+        lwrt_L(load<int32_t>(ptr));
+        break;
+      case 12:
+        lwrt_L(load<int16_t>(ptr));
+        break;
+      case 13:
+        lwrt_L(load<int8_t>(ptr));
+        break;
+      case TYCHAR:
+        lwrt_A(ptr, len);
+        break;
+      default:
+        f__fatal(204, "unknown type in lio");
     }
   }
   return 0;

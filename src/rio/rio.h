@@ -36,7 +36,15 @@ struct cllist {
 };
 
 // Item type codes of do_lio.
-enum : int32_t { TYINT2 = 2, TYINT = 3, TYREAL = 4, TYDREAL = 5, TYCHAR = 9, TYINT1 = 11, TYINT8 = 14 };
+enum : int32_t {
+  TYINT2 = 2,
+  TYINT = 3,
+  TYREAL = 4,
+  TYDREAL = 5,
+  TYCHAR = 9,
+  TYINT1 = 11,
+  TYINT8 = 14
+};
 
 // List-directed statements.
 int32_t s_wsle(const cilist* a);
