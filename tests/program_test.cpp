@@ -22,19 +22,6 @@ std::vector<std::string> lines(const std::string& text) {
   return v;
 }
 
-// A complete run's two files, made once.
-struct Complete {
-  std::string slip, amp;
-};
-const Complete& complete() {
-  static Complete c = [] {
-    Scratch d;
-    run({.dir = d.path()});
-    return Complete{read_file(d.file("Ramp_Slip.csv")), read_file(d.file("Ramp_Amp.csv"))};
-  }();
-  return c;
-}
-
 TEST(Console, RecordsByteForByteWithInputAtEnd) {
   Scratch d;
   Result r = run({.dir = d.path()});

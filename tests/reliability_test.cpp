@@ -19,18 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Complete {
-  std::string slip, amp;
-};
-const Complete& complete() {
-  static Complete c = [] {
-    Scratch d;
-    run({.dir = d.path()});
-    return Complete{read_file(d.file("Ramp_Slip.csv")), read_file(d.file("Ramp_Amp.csv"))};
-  }();
-  return c;
-}
-
 // A file a run left: a complete run's file cut after a whole record.
 ::testing::AssertionResult whole_records(const std::string& got, const std::string& full) {
   if (full.compare(0, got.size(), got) != 0) return ::testing::AssertionFailure() << "not a prefix";

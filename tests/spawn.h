@@ -60,4 +60,10 @@ void write_file(const std::string& path, const std::string& text);
 // The exit status, or 128 + the signal number for a run ended by a signal.
 int code(const Result& r);
 
+// The two files of a complete run, made once.
+struct Files {
+  std::string slip, amp;
+};
+const Files& complete();
+
 }  // namespace testing_support

@@ -35,15 +35,23 @@ int asterisks(int32_t w) {
   return 0;
 }
 
-double load(const char* ptr, int32_t len) {
+// Loads the value at ptr (a float when len is 4, else a double) as its
+// magnitude; returns whether it was negative. A negative zero is written as a
+// positive one.
+bool load_magnitude(const char* ptr, int32_t len, double* x) {
   if (len == 4) {
     float f;
     memcpy(&f, ptr, sizeof f);
-    return f;
+    *x = f;
+  } else {
+    memcpy(x, ptr, sizeof *x);
   }
-  double x;
-  memcpy(&x, ptr, sizeof x);
-  return x;
+  if (*x < 0) {
+    *x = -*x;
+    return true;
+  }
+  if (*x == 0) *x = 0;
+  return false;
 }
 
 // Digits after the point beyond which F writes zeros, and significant digits
@@ -141,14 +149,8 @@ int32_t sci_digits(double x, int32_t prec, char* sig) {
 // point; a value that rounds to zero has no sign; a value too wide is a field
 // of w asterisks, save that a leading "0" is dropped to make it fit.
 int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len) {
-  double x = load(ptr, len);
-  bool sign = false;
-  if (x < 0) {
-    x = -x;
-    sign = true;
-  } else if (x == 0) {
-    x = 0;  // a negative zero is written as a positive one
-  }
+  double x;
+  bool sign = load_magnitude(ptr, len, &x);
   uint64_t scaled;
   if (f__scaled(x, d, &scaled)) return fixed_field(scaled, sign, w, d);
 
@@ -189,14 +191,8 @@ int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len) {
 // digits (e of them when e > 0); three digits take the place of the "E".
 // The "0" before the point is written when there is room for it.
 int wrt_E(const char* ptr, int32_t w, int32_t d, int32_t e, int32_t len) {
-  double x = load(ptr, len);
-  bool sign = false;
-  if (x < 0) {
-    x = -x;
-    sign = true;
-  } else if (x == 0) {
-    x = 0;
-  }
+  double x;
+  bool sign = load_magnitude(ptr, len, &x);
   int32_t ew = e > 0 ? e : 2;
   int64_t room = static_cast<int64_t>(w) - (static_cast<int64_t>(d) + 3 + ew) - (sign ? 1 : 0);
   if (!std::isfinite(x)) {
