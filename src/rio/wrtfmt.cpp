@@ -143,17 +143,10 @@ int32_t sci_digits(double x, int32_t prec, char* sig) {
   return epos[1] == '-' ? -k : k;
 }
 
-}  // namespace
 
-// Writes x in an Fw.d field: right-aligned, rounded to d digits after the
-// point; a value that rounds to zero has no sign; a value too wide is a field
-// of w asterisks, save that a leading "0" is dropped to make it fit.
-int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len) {
-  double x;
-  bool sign = load_magnitude(ptr, len, &x);
-  uint64_t scaled;
-  if (f__scaled(x, d, &scaled)) return fixed_field(scaled, sign, w, d);
-
+// Writes the F field of x >= 0 from its decimal text, for the values whose
+// exact scaling needs more than 64 bits, and for the not finite ones.
+[[gnu::noinline]] int text_field(double x, bool sign, int32_t w, int32_t d) {
   int32_t extra = 0;
   if (d >= kFMaxDigits) {
     extra = d - kFMaxDigits;
@@ -185,6 +178,19 @@ int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len) {
   p = put_n(p, text, tlen);
   x_done(put_rep(p, '0', extra));
   return 0;
+}
+
+}  // namespace
+
+// Writes x in an Fw.d field: right-aligned, rounded to d digits after the
+// point; a value that rounds to zero has no sign; a value too wide is a field
+// of w asterisks, save that a leading "0" is dropped to make it fit.
+int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len) {
+  double x;
+  bool sign = load_magnitude(ptr, len, &x);
+  uint64_t scaled;
+  if (f__scaled(x, d, &scaled)) return fixed_field(scaled, sign, w, d);
+  return text_field(x, sign, w, d);
 }
 
 // Writes x in an Ew.d field as 0.ddd times ten to a signed exponent of two
