@@ -28,14 +28,9 @@ int32_t do_fio(const int32_t* count, const void* ptr, int32_t len) {
   for (int32_t i = 0; i < n; ++i, p = p != nullptr ? p + len : p) {
     for (;;) {
       const syl* q = &f__syl[pc];
-      switch (type_f(q->op)) {
-        case NONDATA_EDIT:
-          if ((*f__doned)(q) > 0) {
-            rc = err__fl(f__elist->err, errno, "fmt");
-            goto out;
-          }
-          ++pc;
-          continue;
+      // The codes this parser produces are dispatched directly; any other
+      // goes by its class.
+      switch (q->op) {
         case REPEAT:
           f__cnt[++cp] = q->p1;
           ++pc;
@@ -63,29 +58,43 @@ int32_t do_fio(const int32_t* count, const void* ptr, int32_t len) {
           if (!f__workdone) goto out;
           if ((rc = (*f__dorevert)()) != 0) goto out;
           continue;
-        case DATA_EDIT:
-          if (f__cnt[cp] <= 0) {
-            --cp;
-            ++pc;
-            continue;
+        case QUOTED_TEXT:
+          goto nondata;
+        case F_FIELD:
+        case E_FIELD:
+          goto data;
+        default:
+          if (type_f(q->op) == DATA_EDIT) goto data;
+          if (type_f(q->op) == NONDATA_EDIT) goto nondata;
+          {
+            io_guard g;
+            fprintf(stderr, "unknown code in do_fio: %d\n%.*s\n", q->op, f__fmtlen, f__fmtbuf);
           }
-          if (p == nullptr) {
-            rc = (*f__doend)();
-            goto out;
-          }
-          --f__cnt[cp];
-          f__workdone = 1;
-          if ((*f__doed)(q, p, len) > 0) {
-            rc = err__fl(f__elist->err, errno, "fmt");
-            goto out;
-          }
-          break;
-        default: {
-          io_guard g;
-          fprintf(stderr, "unknown code in do_fio: %d\n%.*s\n", q->op, f__fmtlen, f__fmtbuf);
           rc = err__fl(f__elist->err, 100, "do_fio");
           goto out;
-        }
+      }
+    nondata:
+      if ((*f__doned)(&f__syl[pc]) > 0) {
+        rc = err__fl(f__elist->err, errno, "fmt");
+        goto out;
+      }
+      ++pc;
+      continue;
+    data:
+      if (f__cnt[cp] <= 0) {
+        --cp;
+        ++pc;
+        continue;
+      }
+      if (p == nullptr) {
+        rc = (*f__doend)();
+        goto out;
+      }
+      --f__cnt[cp];
+      f__workdone = 1;
+      if ((*f__doed)(&f__syl[pc], p, len) > 0) {
+        rc = err__fl(f__elist->err, errno, "fmt");
+        goto out;
       }
       break;
     }
