@@ -171,6 +171,20 @@ TEST(Signals, InterruptAndTerminationAtThePrompt) {
   }
 }
 
+TEST(Signals, FloatingExceptionAndAbortEndThroughAnAbort) {
+  for (auto [signo, text] :
+       {std::pair{SIGFPE, "Floating Exception\n"}, std::pair{SIGABRT, "IOT Trap\n"}}) {
+    Scratch d;
+    Child c({.dir = d.path(), .keep_stdin = true});
+    ASSERT_TRUE(c.wait_for("Hit any key to stop\n"));
+    c.signal(signo);
+    Result r = c.finish();
+    EXPECT_EQ(r.out, kConsole);
+    EXPECT_EQ(r.err, text);
+    EXPECT_TRUE(WIFSIGNALED(r.status) && WTERMSIG(r.status) == SIGABRT) << r.status;
+  }
+}
+
 TEST(Signals, IgnoredInterruptStaysIgnored) {
   Scratch d;
   Child c({.dir = d.path(), .keep_stdin = true, .ignore_sigint = true});

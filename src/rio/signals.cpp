@@ -43,11 +43,11 @@ const sigrule& rule(int signo) {
   abort();
 }
 
-// The one handler of all four signals. It acts at once only where the
+// What the four handlers share. A handler acts at once only where the
 // interrupted code holds no stream or heap state: between run-time calls, or
 // inside the wait for input. Otherwise it notes the signal, and the end of
 // the run-time call in progress acts on it.
-void sigdie(int signo, siginfo_t* info, void*) {
+void sigdie(int signo, const siginfo_t* info) {
   const sigrule& r = rule(signo);
   // A fault raised by the processor, or our own abort, cannot be put off.
   bool now = info != nullptr && (info->si_code > 0 || info->si_pid == getpid());
@@ -62,9 +62,16 @@ void sigdie(int signo, siginfo_t* info, void*) {
   if (f__sigpend == 0) f__sigpend = signo;
 }
 
-void install(int signo) {
+// The handlers of the floating-point exception, the abort, the interrupt and
+// the termination request.
+void sigfdie(int signo, siginfo_t* info, void*) { sigdie(signo, info); }
+void sigidie(int signo, siginfo_t* info, void*) { sigdie(signo, info); }
+void sigindie(int signo, siginfo_t* info, void*) { sigdie(signo, info); }
+void sigtdie(int signo, siginfo_t* info, void*) { sigdie(signo, info); }
+
+void install(int signo, void (*handler)(int, siginfo_t*, void*)) {
   struct sigaction sa {};
-  sa.sa_sigaction = sigdie;
+  sa.sa_sigaction = handler;
   sa.sa_flags = SA_SIGINFO;  // no SA_RESTART: a waiting read must return
   sigemptyset(&sa.sa_mask);
   for (const sigrule& r : kRules) sigaddset(&sa.sa_mask, r.signo);
@@ -78,7 +85,10 @@ void install(int signo) {
 
 // Installs the fatal-signal handlers.
 void f_setsig() {
-  for (const sigrule& r : kRules) install(r.signo);
+  install(SIGFPE, sigfdie);
+  install(SIGABRT, sigidie);
+  install(SIGINT, sigindie);
+  install(SIGTERM, sigtdie);
 }
 
 // Acts on the signal that arrived during a run-time call.
