@@ -21,7 +21,7 @@ set ytics nomirror
 set y2tics
 set grid
 set key right center box opaque
-plot "Ramp_Slip.csv" skip 1 using 1:3 with lines lw 2 lc rgb "#1f77b4" title "slip", \
+plot "Ramp_Slip.csv" skip 1 using 1:3 with lines lw 2 lc rgb "#2b6cb0" title "slip", \
      "" skip 1 using 1:2 with lines lw 2 lc rgb "#d62728" title "slip velocity", \
      "" skip 1 using 1:4 axes x1y2 with lines lw 2 lc rgb "#2ca02c" title "slip acceleration (right axis)"
 
