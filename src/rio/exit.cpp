@@ -46,6 +46,8 @@ void f_exit() {
       badunit = 6;
     }
     if (bad != 0) {
+      // A write cut short by a signal ends as that signal does.
+      if (f__sigpend != 0) f__sigact();
       f__curunit = &f__units[badunit];
       f__fatal(bad, badunit == 6 ? "write" : "close");
     }
