@@ -117,6 +117,17 @@ TEST(Faults, AmpFileOnAFullDevice) {
   EXPECT_EQ(read_file(d.file("Ramp_Slip.csv")), complete().slip);
 }
 
+TEST(Faults, DiskFullInTheMiddleOfAFile) {
+  Scratch d;
+  // An older, longer file of other content: none of it may survive.
+  write_file(d.file("Ramp_Slip.csv"), std::string(1'000'000, 'x'));
+  Result r = run({.dir = d.path(), .file_size_limit = 100'000});
+  expect_fault(r, "write: File too large\napparent state: unit 11 named Ramp_Slip.csv\n");
+  std::string slip = read_file(d.file("Ramp_Slip.csv"));
+  EXPECT_GT(slip.size(), 50'000u);
+  EXPECT_TRUE(whole_records(slip, complete().slip)) << slip.size();
+}
+
 TEST(Faults, FolderInThePlaceOfAFile) {
   Scratch d;
   fs::create_directory(d.file("Ramp_Slip.csv"));

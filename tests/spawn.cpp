@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,6 +52,13 @@ Child::Child(const Run& run) {
     }
     dup2(err[1], 2);
     if (run.close_stdout) close(1);
+    if (run.file_size_limit > 0) {
+      // Writes past the limit fail with EFBIG, as they would on a full disk.
+      rlimit lim{static_cast<rlim_t>(run.file_size_limit),
+                 static_cast<rlim_t>(run.file_size_limit)};
+      setrlimit(RLIMIT_FSIZE, &lim);
+      ::signal(SIGXFSZ, SIG_IGN);
+    }
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
     ::signal(SIGINT, run.ignore_sigint ? SIG_IGN : SIG_DFL);
     ::signal(SIGPIPE, SIG_DFL);

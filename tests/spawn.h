@@ -15,6 +15,7 @@ struct Run {
   bool unprivileged = false;
   bool ignore_sigint = false;
   bool close_stdout = false;  // start with standard output closed
+  long file_size_limit = 0;   // files may not grow beyond this, as on a full disk
 };
 
 struct Result {

@@ -80,6 +80,9 @@ int32_t f__nowreading(unitrec* x);
 int32_t t_runc(const cllist* a);
 void g_char(const char* a, int32_t alen, char* b);
 int32_t f__flush(unitrec* x, const char* s);
+// A file's stream gets a large buffer of its own, freed when the unit closes.
+void f__bigbuf(unitrec* x);
+void f__freebuf(unitrec* x);
 
 // The record buffer. x_putc stores one character; growing is out of line.
 void f__bufadj(int32_t n, int32_t c);

@@ -17,12 +17,28 @@ const char* const f__w_mode[4] = {"wb", "w", "r+b", "r+"};
 
 bool starts(const char* s, char c) { return s != nullptr && (*s == c || *s == c - 'a' + 'A'); }
 
+// Each unit's stream buffer: the files reach the disk in few writes.
+constexpr size_t kStreamBuf = 1 << 16;
+char* stream_buf[MXUNIT];
+
 bool exists(const char* name) {
   struct stat st {};
   return stat(name, &st) == 0;
 }
 
 }  // namespace
+
+void f__bigbuf(unitrec* x) {
+  char*& buf = stream_buf[x - f__units];
+  if (buf == nullptr) buf = static_cast<char*>(malloc(kStreamBuf));
+  if (buf != nullptr) setvbuf(x->stream, buf, _IOFBF, kStreamBuf);
+}
+
+void f__freebuf(unitrec* x) {
+  char*& buf = stream_buf[x - f__units];
+  free(buf);
+  buf = nullptr;
+}
 
 // Copies the first alen characters of a up to the last non-blank one into b,
 // then a NUL. b must hold alen + 1 characters.
@@ -102,9 +118,8 @@ int32_t f_open(const olist* a) {
       return fail(errno);
     }
   }
-  // A large buffer: a file reaches the disk in few writes.
-  setvbuf(f, nullptr, _IOFBF, 1 << 16);
   b->stream = f;
+  f__bigbuf(b);
   b->seekable = f__canseek(f);
   if (starts(a->access, 'a') && b->seekable && fseek(f, 0, SEEK_END) != 0)
     return f__error(a->err, 129, "open");
@@ -141,7 +156,7 @@ int32_t f__nowwriting(unitrec* x) {
       errno = 127;
       return 1;
     }
-    setvbuf(f, nullptr, _IOFBF, 1 << 16);
+    f__bigbuf(x);
     x->rwmode = 3;
     if (loc > 0) fseek(f, loc, SEEK_SET);
   }
