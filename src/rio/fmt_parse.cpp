@@ -54,12 +54,19 @@ inline const char* gt_digits(const char* s, int32_t* n) {
 // Reads an unsigned decimal number, blanks allowed anywhere in it. Without a
 // digit, stores def and returns s, or null when def is 0. A number beyond
 // 32 bits gives null.
+inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
+
 inline const char* gt_num(const char* s, int32_t* n, int32_t def) {
   s = skip_blanks(s);
-  if (*s < '0' || *s > '9') {
+  if (!is_digit(*s)) {
     if (def == 0) return nullptr;
     *n = def;
     return s;
+  }
+  // Most numbers of a format are one digit.
+  if (!is_digit(s[1]) && s[1] != ' ') {
+    *n = *s - '0';
+    return s + 1;
   }
   return gt_digits(s, n);
 }
@@ -157,7 +164,7 @@ const char* i_tem(const char* s) {
 // The items of a list, up to and including its closing parenthesis.
 const char* f_list(const char* s) {
   for (;;) {
-    s = i_tem(skip_blanks(s));
+    s = i_tem(s);  // which skips the blanks in front of the item
     if (s == nullptr) return nullptr;
     s = skip_blanks(s);
     if (*s == ',') {
