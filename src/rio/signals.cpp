@@ -49,10 +49,12 @@ const sigrule& rule(int signo) {
 // the run-time call in progress acts on it.
 void sigdie(int signo, const siginfo_t* info) {
   const sigrule& r = rule(signo);
-  // A fault raised by the processor, or our own abort, cannot be put off.
-  bool now = info != nullptr && (info->si_code > 0 || info->si_pid == getpid());
+  // A floating-point fault raised by the processor, or our own abort, cannot
+  // be put off: the handler would return into it. (An interrupt from the
+  // terminal comes from the kernel too, but it can wait.)
+  bool now = r.kill && info != nullptr && (info->si_code > 0 || info->si_pid == getpid());
   if (f__dying) {
-    if (r.kill && now) die_now(r);
+    if (now) die_now(r);
     return;
   }
   if (f__busy == 0 || f__waiting || now) {
