@@ -6,7 +6,6 @@
 // spectra to Ramp_Amp.csv. Reports on the console, waits for one line of
 // input and stops. Every line goes through the record I/O run-time.
 #include <cmath>
-#include <cstring>
 #include <string_view>
 
 #include "rio.h"
