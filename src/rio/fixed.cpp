@@ -1,7 +1,6 @@
-// Fixed-point conversion of a double: the exactly rounded decimal text with
-// a given number of digits after the point, as "%.*f" writes it.
+// Exact decimal scaling of a double: the integer nearest x times a power of
+// ten, from which F and E fields take their digits.
 #include <bit>
-#include <charconv>
 #include <cstring>
 
 #include "fmt.h"
@@ -62,33 +61,6 @@ bool f__scaled(double x, int32_t d, uint64_t* out) {
   if (q >> 64 != 0) return false;
   *out = static_cast<uint64_t>(q);
   return true;
-}
-
-// Writes x >= 0 with exactly d digits after the point into [buf, end) and
-// returns the end of the text; no point when d is 0. The text is that of
-// "%.*f": the exact value rounded to nearest, ties to even.
-char* f__fixed(char* buf, char* end, double x, int32_t d) {
-  uint64_t n;
-  if (!f__scaled(x, d, &n)) return std::to_chars(buf, end, x, std::chars_format::fixed, d).ptr;
-  // n holds the digits; the last d of them follow the point.
-  char digits[24];
-  char* q = digits + sizeof digits;
-  int count = 0;
-  do {
-    *--q = static_cast<char>('0' + n % 10);
-    n /= 10;
-    ++count;
-  } while (n != 0);
-  int lead = count > d ? count - d : 0;  // digits before the point
-  char* p = buf;
-  if (lead == 0) *p++ = '0';
-  for (int i = 0; i < lead; ++i) *p++ = q[i];
-  if (d > 0) {
-    *p++ = '.';
-    for (int i = count; i < d; ++i) *p++ = '0';
-    for (int i = lead; i < count; ++i) *p++ = q[i];
-  }
-  return p;
 }
 
 }  // namespace rio

@@ -58,8 +58,6 @@ int w_ned(const syl* p);
 int xw_end();
 int xw_rev();
 
-// Writes x >= 0 with exactly d digits after the point, as "%.*f" does.
-char* f__fixed(char* buf, char* end, double x, int32_t d);
 // x >= 0 times 10^d, exactly rounded, when it fits 64 bits; and 10^0..10^19.
 bool f__scaled(double x, int32_t d, uint64_t* out);
 extern const uint64_t f__pow10[20];

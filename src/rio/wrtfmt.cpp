@@ -143,7 +143,6 @@ int32_t sci_digits(double x, int32_t prec, char* sig) {
   return epos[1] == '-' ? -k : k;
 }
 
-
 // Writes the F field of x >= 0 from its decimal text, for the values whose
 // exact scaling needs more than 64 bits, and for the not finite ones.
 [[gnu::noinline]] int text_field(double x, bool sign, int32_t w, int32_t d) {
@@ -153,7 +152,7 @@ int32_t sci_digits(double x, int32_t prec, char* sig) {
     d = kFMaxDigits;
   }
   char buf[720];
-  char* end = f__fixed(buf, buf + sizeof buf, x, d);
+  char* end = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, d).ptr;
   if (d == 0 && std::isfinite(x)) *end++ = '.';
   int32_t tlen = static_cast<int32_t>(end - buf);
   if (sign) {
