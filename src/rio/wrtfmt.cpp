@@ -19,14 +19,7 @@ char* put_n(char* p, const char* s, int32_t n) {
 }
 
 char* put_rep(char* p, char c, int64_t n) {
-  // A field's padding is a few characters: stored one by one, not handed to
-  // memset, whose call costs more than the stores.
-  for (int64_t i = 0; i < n; ++i) {
-    *p++ = c;
-#if defined(__GNUC__)
-    __asm__("" : "+r"(p));
-#endif
-  }
+  for (int64_t i = 0; i < n; ++i) *p++ = c;
   return p;
 }
 
