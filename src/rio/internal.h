@@ -69,6 +69,10 @@ extern int32_t L_len, f__Aquote, f__lquit, f__lcount, l_eof;
 extern int (*l_getc)();
 extern int (*l_ungetc)(int, FILE*);
 
+// Stream modes, indexed by `formatted`, plus 2 for reading and writing.
+extern const char* const f__r_mode[2];
+extern const char* const f__w_mode[4];
+
 // Start-up, units and files.
 void f_init();
 void f_setarg(int argc, char** argv);

@@ -9,11 +9,11 @@
 
 namespace rio {
 
-namespace {
-
 // Stream modes, indexed by `formatted`, plus 2 for reading and writing.
 const char* const f__r_mode[2] = {"rb", "r"};
 const char* const f__w_mode[4] = {"wb", "w", "r+b", "r+"};
+
+namespace {
 
 bool starts(const char* s, char c) { return s != nullptr && (*s == c || *s == c - 'a' + 'A'); }
 
@@ -123,71 +123,6 @@ int32_t f_open(const olist* a) {
   b->seekable = f__canseek(f);
   if (starts(a->access, 'a') && b->seekable && fseek(f, 0, SEEK_END) != 0)
     return f__error(a->err, 129, "open");
-  return 0;
-}
-
-// Connects an unconnected unit on first use, to the file "fort.<unit>".
-int32_t fk_open(int32_t seq, int32_t fmt, int32_t unit) {
-  char name[24];
-  int n = snprintf(name, sizeof name, "fort.%ld", static_cast<long>(unit));
-  olist a{
-      1,      unit, name, n, nullptr, seq == 3 ? "s" : "d", fmt == 5 ? "f" : "u", seq == 4 ? 1 : 0,
-      nullptr};
-  int32_t save = f__init;
-  f__init &= ~2;
-  int32_t rc = f_open(&a);
-  f__init = save | 1;
-  return rc;
-}
-
-// Turns unit x to writing; returns 1 with 127 in errno when it cannot be.
-int32_t f__nowwriting(unitrec* x) {
-  io_guard g;
-  if ((x->rwmode & 2) == 0) {
-    if (x->name == nullptr) {
-      errno = 127;
-      return 1;
-    }
-    long loc = ftell(x->stream);
-    int fmt = x->recl ? 0 : x->formatted;
-    FILE* f = freopen(x->name, f__w_mode[fmt + 2], x->stream);
-    x->stream = f__cf = f;
-    if (f == nullptr) {
-      errno = 127;
-      return 1;
-    }
-    f__bigbuf(x);
-    x->rwmode = 3;
-    if (loc > 0) fseek(f, loc, SEEK_SET);
-  }
-  x->written = 1;
-  return 0;
-}
-
-// Turns unit x to reading; returns 1 with 126 in errno when it cannot be.
-int32_t f__nowreading(unitrec* x) {
-  io_guard g;
-  if ((x->rwmode & 1) == 0) {
-    if (x->name == nullptr) {
-      errno = 126;
-      return 1;
-    }
-    long loc = ftell(x->stream);
-    int fmt = x->recl ? 0 : x->formatted;
-    FILE* f = freopen(x->name, f__w_mode[fmt + 2], x->stream);
-    if (f != nullptr) {
-      x->rwmode = 3;
-    } else if ((f = fopen(x->name, f__r_mode[fmt])) != nullptr) {
-      x->rwmode = 1;
-    }
-    x->stream = f__cf = f;
-    if (f == nullptr) {
-      errno = 126;
-      return 1;
-    }
-    if (loc > 0) fseek(f, loc, SEEK_SET);
-  }
-  x->written = 0;
   return 0;
 }
 

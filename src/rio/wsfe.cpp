@@ -1,0 +1,102 @@
+// The formatted write statement: its start and end, the record ends and the
+// dispatch to the field writers.
+#include <cerrno>
+
+#include "fmt.h"
+
+namespace rio {
+
+// Checks the unit of a formatted statement and makes it current.
+int32_t c_sfe(const cilist* a) {
+  if (static_cast<uint32_t>(a->unit) >= MXUNIT) return f__error(a->err, 101, "startio");
+  f__curunit = &f__units[a->unit];
+  if (f__curunit->stream == nullptr && fk_open(3, 5, a->unit) != 0)
+    return f__error(a->err, 114, "sfe");
+  if (!f__curunit->formatted) return f__error(a->err, 102, "sfe");
+  return 0;
+}
+
+// Carries out one data operation on the value at ptr.
+int w_ed(const syl* p, const char* ptr, int32_t len) {
+  switch (p->op) {
+    case F_FIELD:
+      return wrt_F(ptr, p->p1, p->p2.i[0], len);
+    case E_FIELD:
+      return wrt_E(ptr, p->p1, p->p2.i[0], p->p2.i[1], len);
+    default:
+      fprintf(stderr, "w_ed, unexpected code: %d\n", p->op);
+      sig_die(f__fmtbuf, 1);
+  }
+}
+
+// Carries out one non-data operation.
+int w_ned(const syl* p) {
+  switch (p->op) {
+    case QUOTED_TEXT:
+      return wrt_AP(p->p2.s);
+    default:
+      fprintf(stderr, "w_ned, unexpected code: %d\n", p->op);
+      sig_die(f__fmtbuf, 1);
+  }
+}
+
+// Ends the record at the statement's end.
+int xw_end() {
+  if (f__nonl) {
+    f__putbuf(0);
+    fflush(f__cf);
+  } else {
+    f__putbuf('\n');
+  }
+  f__recpos = f__cursor = f__hiwater = 0;
+  return 0;
+}
+
+// Ends the record at a format reversion.
+int xw_rev() {
+  f__putbuf('\n');
+  f__recpos = f__cursor = f__hiwater = 0;
+  f__workdone = 0;
+  return 0;
+}
+
+// Starts a formatted write on the unit of a: parses its format afresh.
+int32_t s_wsfe(const cilist* a) {
+  if (f__init != 1) f_init();
+  f__init = 3;
+  f__reading = 0;
+  f__sequential = 1;
+  f__formatted = 1;
+  f__external = 1;
+  if (int32_t n = c_sfe(a)) return n;
+  f__elist = a;
+  f__hiwater = f__cursor = f__recpos = 0;
+  f__nonl = 0;
+  f__scale = 0;
+  f__fmtbuf = a->format;
+  f__cf = f__curunit->stream;
+  if (f__fmtbuf == nullptr || pars_f(f__fmtbuf) < 0) return f__error(a->err, 100, "startio");
+  f__doed = w_ed;
+  f__doned = w_ned;
+  f__doend = xw_end;
+  f__dorevert = xw_rev;
+  f__donewrec = x_wSL;
+  f__putn = x_putc;
+  fmt_bg();
+  f__cplus = 0;
+  f__cblank = f__curunit->blankzero;
+  if (f__curunit->written != 1 && f__nowwriting(f__curunit))
+    return f__error(a->err, errno, "write start");
+  return 0;
+}
+
+// Ends a formatted write: the format runs to its end and the record is
+// written.
+int32_t e_wsfe() {
+  f__init = 1;
+  int32_t n = en_fio();
+  f__fmtbuf = nullptr;
+  return n;
+}
+
+}  // namespace rio
