@@ -1,9 +1,15 @@
-// Connecting the standard units.
+// Start-up: the arguments and the standard units.
 #include <unistd.h>
 
 #include "internal.h"
 
 namespace rio {
+
+// Records the command-line arguments for argument queries.
+void f_setarg(int argc, char** argv) {
+  f__xargc = argc;
+  f__xargv = argv;
+}
 
 // Returns 1 when the stream is not attached to a terminal.
 int32_t f__canseek(FILE* f) { return isatty(fileno(f)) ? 0 : 1; }

@@ -5,31 +5,40 @@
 
 namespace rio {
 
+namespace {
+
+// Reopens the file of unit x on its stream with mode, at the position the
+// stream had; null when the reopen fails (the old stream is closed then).
+FILE* reopen_at(unitrec* x, const char* mode) {
+  long loc = ftell(x->stream);
+  FILE* f = freopen(x->name, mode, x->stream);
+  if (f != nullptr && loc > 0) fseek(f, loc, SEEK_SET);
+  return f;
+}
+
+int format_index(const unitrec* x) { return x->recl ? 0 : x->formatted; }
+
+}  // namespace
+
 // Turns unit x to writing; returns 1 with 127 in errno when it cannot be.
 int32_t f__nowwriting(unitrec* x) {
   io_guard g;
   if ((x->rwmode & 2) == 0) {
-    if (x->name == nullptr) {
-      errno = 127;
-      return 1;
-    }
-    long loc = ftell(x->stream);
-    int fmt = x->recl ? 0 : x->formatted;
-    FILE* f = freopen(x->name, f__w_mode[fmt + 2], x->stream);
-    x->stream = f__cf = f;
+    FILE* f = x->name != nullptr ? reopen_at(x, f__w_mode[format_index(x) + 2]) : nullptr;
+    if (x->name != nullptr) x->stream = f__cf = f;
     if (f == nullptr) {
       errno = 127;
       return 1;
     }
     f__bigbuf(x);
     x->rwmode = 3;
-    if (loc > 0) fseek(f, loc, SEEK_SET);
   }
   x->written = 1;
   return 0;
 }
 
-// Turns unit x to reading; returns 1 with 126 in errno when it cannot be.
+// Turns unit x to reading, for reading and writing if it can be, else for
+// reading only; returns 1 with 126 in errno when it cannot be.
 int32_t f__nowreading(unitrec* x) {
   io_guard g;
   if ((x->rwmode & 1) == 0) {
@@ -38,19 +47,18 @@ int32_t f__nowreading(unitrec* x) {
       return 1;
     }
     long loc = ftell(x->stream);
-    int fmt = x->recl ? 0 : x->formatted;
-    FILE* f = freopen(x->name, f__w_mode[fmt + 2], x->stream);
+    FILE* f = reopen_at(x, f__w_mode[format_index(x) + 2]);
     if (f != nullptr) {
       x->rwmode = 3;
-    } else if ((f = fopen(x->name, f__r_mode[fmt])) != nullptr) {
+    } else if ((f = fopen(x->name, f__r_mode[format_index(x)])) != nullptr) {
       x->rwmode = 1;
+      if (loc > 0) fseek(f, loc, SEEK_SET);
     }
     x->stream = f__cf = f;
     if (f == nullptr) {
       errno = 126;
       return 1;
     }
-    if (loc > 0) fseek(f, loc, SEEK_SET);
   }
   x->written = 0;
   return 0;

@@ -34,9 +34,4 @@ int (*l_ungetc)(int, FILE*);
 
 volatile sig_atomic_t f__busy, f__sigpend, f__dying;
 
-void f_setarg(int argc, char** argv) {
-  f__xargc = argc;
-  f__xargv = argv;
-}
-
 }  // namespace rio

@@ -45,17 +45,16 @@ int xw_end() {
   if (f__nonl) {
     f__putbuf(0);
     fflush(f__cf);
+    f__recpos = f__cursor = f__hiwater = 0;
   } else {
-    f__putbuf('\n');
+    x_wSL();
   }
-  f__recpos = f__cursor = f__hiwater = 0;
   return 0;
 }
 
 // Ends the record at a format reversion.
 int xw_rev() {
-  f__putbuf('\n');
-  f__recpos = f__cursor = f__hiwater = 0;
+  x_wSL();
   f__workdone = 0;
   return 0;
 }
