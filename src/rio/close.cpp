@@ -19,6 +19,7 @@ int32_t f_clos(const cllist* a) {
   if (b->stream != nullptr) {
     bool del = b->scratch || (a->stat != nullptr && (*a->stat == 'd' || *a->stat == 'D'));
     if (del) {
+      f__ubfree(b);  // what was buffered goes with the file
       fclose(b->stream);
       if (b->name != nullptr) remove(b->name);
       free(b->name);
@@ -38,7 +39,7 @@ int32_t f_clos(const cllist* a) {
   }
   b->atend = 0;
   b->name = nullptr;
-  f__freebuf(b);
+  f__ubfree(b);
   return rc;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "internal.h"
+#include "sys.h"
 
 namespace rio {
 
@@ -18,33 +19,25 @@ void f_exit() {
   f__busy = f__busy + 1;
   cllist xx{1, 0, nullptr};
   int32_t bad = 0, badunit = 0;
+  const char* badctx = nullptr;
   for (int32_t i = 0; i < MXUNIT; ++i) {
     xx.unit = i;
     int32_t rc = f_clos(&xx);
     if (rc != 0 && rc != 111 && bad == 0) {
       bad = rc;
       badunit = i;
+      badctx = f__errctx;
     }
   }
-  if (!f__dying) {
-    if (bad == 0 && fflush(stdout) != 0) {
-      bad = errno;
-      badunit = 6;
-    }
-    if (bad != 0) {
-      // A write cut short by a signal ends as that signal does.
-      if (f__sigpend != 0) f__sigact();
-      f__curunit = &f__units[badunit];
-      f__fatal(bad, badunit == 6 ? "write" : "close");
-    }
+  if (!f__dying && bad != 0) {
+    // A write cut short by a signal ends as that signal does.
+    if (f__sigpend != 0) f__sigact();
+    f__curunit = &f__units[badunit];
+    f__fatal(bad, badctx);
   }
   if (f__exiting) {
     // Nothing may interrupt the process's own end after this point.
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigprocmask(SIG_BLOCK, &set, nullptr);
+    sys::hold_end_signals();
   }
   f__busy = f__busy - 1;
   if (f__sigpend != 0) f__sigact();

@@ -45,8 +45,11 @@ const char* const F_err[] = {
 
 // Applies the error rule: returns n (left in errno) when flag is set,
 // otherwise reports n with context s and ends the run.
+const char* f__errctx;
+
 int32_t f__error(int32_t flag, int32_t n, const char* s) {
   if (flag == 0) f__fatal(n, s);
+  f__errctx = s;
   f__init &= ~2;
   errno = n;
   return n;
@@ -77,7 +80,7 @@ void f__fatal(int32_t n, const char* s) {
   if (f__reported) {
     fputs("(f__fatal already called, aborting.)", stderr);
     fflush(stderr);
-    fflush(stdout);
+    f__ubflush(&f__units[6]);
     abort();
   }
   f__reported = true;
@@ -108,9 +111,8 @@ void sig_die(const char* s, int kill) {
   fprintf(stderr, "%s\n", s);
   if (kill) {
     fflush(stderr);
-    f_exit();
+    f_exit();  // which writes what units still hold, standard output's too
     fflush(stderr);
-    // What was handed to standard output stays: the abort would drop it.
     fflush(stdout);
     signal(SIGABRT, SIG_DFL);
     abort();

@@ -1,7 +1,6 @@
 // Start-up: the arguments and the standard units.
-#include <unistd.h>
-
 #include "internal.h"
+#include "sys.h"
 
 namespace rio {
 
@@ -12,7 +11,7 @@ void f_setarg(int argc, char** argv) {
 }
 
 // Returns 1 when the stream is not attached to a terminal.
-int32_t f__canseek(FILE* f) { return isatty(fileno(f)) ? 0 : 1; }
+int32_t f__canseek(FILE* f) { return sys::is_terminal(sys::fd_of(f)) ? 0 : 1; }
 
 // Connects units 0, 5 and 6 to standard error, input and output. Called by
 // every statement start while f__init is not exactly 1, which makes it the
@@ -25,6 +24,7 @@ void f_init() {
   p->seekable = f__canseek(stderr);
   p->formatted = 1;
   p->written = 1;
+  f__ubstart(p, false);
   p = &f__units[5];
   p->stream = stdin;
   p->seekable = f__canseek(stdin);
@@ -35,6 +35,7 @@ void f_init() {
   p->seekable = f__canseek(stdout);
   p->formatted = 1;
   p->written = 1;
+  f__ubstart(p, false);
 }
 
 }  // namespace rio

@@ -83,10 +83,34 @@ int32_t f__nowwriting(unitrec* x);
 int32_t f__nowreading(unitrec* x);
 int32_t t_runc(const cllist* a);
 void g_char(const char* a, int32_t alen, char* b);
+// Hands what unit x holds buffered to the system; a failure is reported
+// against that unit with context s.
 int32_t f__flush(unitrec* x, const char* s);
-// A file's stream gets a large buffer of its own, freed when the unit closes.
-void f__bigbuf(unitrec* x);
-void f__freebuf(unitrec* x);
+
+// Each unit's output buffer. Records are gathered in it whole and reach the
+// system in one write per buffer (a record longer than the buffer in a write
+// of its own), so that a file only ever receives whole records, whatever
+// ends the process. Where each record ends is kept, so that a write that the
+// system takes only in part is cut after the last whole record.
+constexpr uint32_t kUnitBuf = 1u << 16;  // characters
+constexpr uint32_t kUnitRecs = 4096;     // records
+struct unitbuf {
+  char* data;  // null until the unit's first record
+  uint32_t* ends;
+  uint32_t len, nrec;
+  bool eager;  // each record goes at once: a terminal, standard error
+  bool fresh;  // the next write is the first since the unit turned to writing
+};
+extern unitbuf f__ubuf[MXUNIT];
+// The unit was connected or turned to writing: eager from its stream; with
+// fresh, the first write cuts an older, longer file at its position.
+void f__ubstart(unitrec* x, bool fresh);
+// Adds one whole record; 0, or the system's error code when a write failed.
+int f__ubput(unitrec* x, const char* p, uint32_t n);
+// Writes what the unit holds; 0, or the system's error code.
+int f__ubflush(unitrec* x);
+// Drops the buffer, at the close.
+void f__ubfree(unitrec* x);
 
 // The record buffer. x_putc stores one character; growing is out of line.
 void f__bufadj(int32_t n, int32_t c);
@@ -110,6 +134,7 @@ int x_wSL();
 // Errors. f__error is the one funnel: with a non-zero flag it returns n and
 // leaves it in errno, otherwise it reports and ends the run.
 int32_t f__error(int32_t flag, int32_t n, const char* s);
+extern const char* f__errctx;  // the context of the last error returned
 int32_t err__fl(int32_t flag, int32_t n, const char* s);
 [[noreturn]] void f__fatal(int32_t n, const char* s);
 extern bool f__reported;  // a fatal report has begun

@@ -1,11 +1,10 @@
 // Connecting a unit to a file.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "internal.h"
+#include "sys.h"
 
 namespace rio {
 
@@ -17,28 +16,9 @@ namespace {
 
 bool starts(const char* s, char c) { return s != nullptr && (*s == c || *s == c - 'a' + 'A'); }
 
-// Each unit's stream buffer: the files reach the disk in few writes.
-constexpr size_t kStreamBuf = 1 << 16;
-char* stream_buf[MXUNIT];
-
-bool exists(const char* name) {
-  struct stat st {};
-  return stat(name, &st) == 0;
-}
+bool exists(const char* name) { return sys::path_kind(name) != sys::kind::absent; }
 
 }  // namespace
-
-void f__bigbuf(unitrec* x) {
-  char*& buf = stream_buf[x - f__units];
-  if (buf == nullptr) buf = static_cast<char*>(malloc(kStreamBuf));
-  if (buf != nullptr) setvbuf(x->stream, buf, _IOFBF, kStreamBuf);
-}
-
-void f__freebuf(unitrec* x) {
-  char*& buf = stream_buf[x - f__units];
-  free(buf);
-  buf = nullptr;
-}
 
 // Copies the first alen characters of a up to the last non-blank one into b,
 // then a NUL. b must hold alen + 1 characters.
@@ -107,7 +87,17 @@ int32_t f_open(const olist* a) {
   if (starts(a->stat, 'r')) remove(name);
   if (starts(a->stat, 's')) b->scratch = 1;
 
-  FILE* f = fopen(name, f__w_mode[b->formatted + 2]);
+  // A FIFO or a device is opened for writing only: were the run its own
+  // reader, a reader that leaves would leave it waiting for ever instead of
+  // failing the write. Such an open waits for a reader to come.
+  FILE* f = nullptr;
+  if (sys::path_kind(name) == sys::kind::special) {
+    if ((f = fopen(name, f__w_mode[b->formatted])) == nullptr) return fail(errno);
+    b->rwmode = 2;
+    b->written = 1;
+  } else {
+    f = fopen(name, f__w_mode[b->formatted + 2]);
+  }
   if (f == nullptr) {
     if ((f = fopen(name, f__r_mode[b->formatted])) != nullptr) {
       b->rwmode = 1;
@@ -119,8 +109,8 @@ int32_t f_open(const olist* a) {
     }
   }
   b->stream = f;
-  f__bigbuf(b);
   b->seekable = f__canseek(f);
+  f__ubstart(b, b->written != 0);
   if (starts(a->access, 'a') && b->seekable && fseek(f, 0, SEEK_END) != 0)
     return f__error(a->err, 129, "open");
   return 0;

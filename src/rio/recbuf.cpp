@@ -1,4 +1,4 @@
-// The record buffer: growing it, and handing a record to the unit's stream.
+// The record buffer: growing it, and handing a record to its unit.
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -6,19 +6,6 @@
 #include "internal.h"
 
 namespace rio {
-
-namespace {
-
-// One thread uses the streams: the stream's lock is not needed.
-inline size_t write_record(const char* s, size_t n, FILE* f) {
-#ifdef __GLIBC__
-  return fwrite_unlocked(s, 1, n, f);
-#else
-  return fwrite(s, 1, n, f);
-#endif
-}
-
-}  // namespace
 
 // Grows the record buffer to more than n characters, keeping its first c.
 void f__bufadj(int32_t n, int32_t c) {
@@ -35,9 +22,9 @@ void f__bufadj(int32_t n, int32_t c) {
   f__buflen = len;
 }
 
-// Hands the current record and the character c (none when 0) to f__cf in one
-// write. A record holding NUL characters is written whole. f__recpos is left
-// for the caller to reset. A stream that refuses the record ends the run.
+// Hands the current record and the character c (none when 0) to the current
+// unit whole. A record holding NUL characters is written whole. f__recpos is
+// left for the caller to reset. A write that fails ends the run.
 int32_t f__putbuf(int c) {
   io_guard g;
   if (f__hiwater > f__recpos) f__recpos = f__hiwater;
@@ -45,8 +32,10 @@ int32_t f__putbuf(int c) {
   if (n + 1 >= f__buflen) f__bufadj(n + 1, n);
   if (c != 0) f__buf[n++] = static_cast<char>(c);
   f__buf[n] = 0;
-  if (write_record(f__buf, static_cast<size_t>(n), f__cf) != static_cast<size_t>(n))
+  if (int e = f__ubput(f__curunit, f__buf, static_cast<uint32_t>(n))) {
+    errno = e;
     f__wrerr("write");
+  }
   return 0;
 }
 
@@ -65,10 +54,11 @@ void f__wrerr(const char* s) {
   f__fatal(e, s);
 }
 
-// Flushes the stream of unit x; a failure is reported against that unit.
 int32_t f__flush(unitrec* x, const char* s) {
   io_guard g;
-  if (x->stream != nullptr && fflush(x->stream) != 0) {
+  if (x->stream == nullptr) return 0;
+  if (int e = f__ubflush(x)) {
+    errno = e;
     f__curunit = x;
     f__wrerr(s);
   }

@@ -1,7 +1,8 @@
-// Turning a unit between reading and writing by reopening its file.
+// Turning a unit between reading and writing.
 #include <cerrno>
 
 #include "internal.h"
+#include "sys.h"
 
 namespace rio {
 
@@ -21,6 +22,8 @@ int format_index(const unitrec* x) { return x->recl ? 0 : x->formatted; }
 }  // namespace
 
 // Turns unit x to writing; returns 1 with 127 in errno when it cannot be.
+// Records go to the descriptor from the stream's position: what the stream
+// read ahead is dropped.
 int32_t f__nowwriting(unitrec* x) {
   io_guard g;
   if ((x->rwmode & 2) == 0) {
@@ -30,17 +33,24 @@ int32_t f__nowwriting(unitrec* x) {
       errno = 127;
       return 1;
     }
-    f__bigbuf(x);
     x->rwmode = 3;
+  } else if (x->name != nullptr) {
+    fseek(x->stream, ftell(x->stream), SEEK_SET);
   }
   x->written = 1;
+  f__ubstart(x, true);
   return 0;
 }
 
 // Turns unit x to reading, for reading and writing if it can be, else for
-// reading only; returns 1 with 126 in errno when it cannot be.
+// reading only; returns 1 with 126 in errno when it cannot be. The records
+// still buffered are written first, and the stream reads on from there.
 int32_t f__nowreading(unitrec* x) {
   io_guard g;
+  if (x->written) {
+    f__flush(x, "write");
+    if (x->name != nullptr) fseek(x->stream, sys::tell(sys::fd_of(x->stream)), SEEK_SET);
+  }
   if ((x->rwmode & 1) == 0) {
     if (x->name == nullptr) {
       errno = 126;

@@ -1,11 +1,9 @@
 // Fatal signals: the four handlers and when they act.
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "internal.h"
+#include "sys.h"
 
 namespace rio {
 
@@ -35,10 +33,8 @@ const sigrule& rule(int signo) {
 // Writes the signal's text and aborts at once, for a signal that cannot wait
 // while the run is already ending.
 [[noreturn]] void die_now(const sigrule& r) {
-  const char nl = '\n';
-  ssize_t ignored = write(2, r.text, strlen(r.text));
-  ignored = write(2, &nl, 1);
-  (void)ignored;
+  sys::write_error(r.text, strlen(r.text));
+  sys::write_error("\n", 1);
   signal(SIGABRT, SIG_DFL);
   abort();
 }
@@ -46,18 +42,16 @@ const sigrule& rule(int signo) {
 // What the four handlers share. A handler acts at once only where the
 // interrupted code holds no stream or heap state: between run-time calls, or
 // inside the wait for input. Otherwise it notes the signal, and the end of
-// the run-time call in progress acts on it.
-void sigdie(int signo, const siginfo_t* info) {
+// the run-time call in progress acts on it. A fault that the process raised
+// itself cannot be put off: the handler would return into it.
+void sigdie(int signo, sys::urgency u) {
   const sigrule& r = rule(signo);
-  // A floating-point fault raised by the processor, or our own abort, cannot
-  // be put off: the handler would return into it. (An interrupt from the
-  // terminal comes from the kernel too, but it can wait.)
-  bool now = r.kill && info != nullptr && (info->si_code > 0 || info->si_pid == getpid());
+  bool now = u == sys::urgency::now;
   if (f__dying) {
     if (now) die_now(r);
     return;
   }
-  if (f__busy == 0 || f__waiting || now) {
+  if (now || (u == sys::urgency::when_idle && (f__busy == 0 || f__waiting))) {
     f__sigpend = 0;
     sig_die(r.text, r.kill);
   }
@@ -66,31 +60,20 @@ void sigdie(int signo, const siginfo_t* info) {
 
 // The handlers of the floating-point exception, the abort, the interrupt and
 // the termination request.
-void sigfdie(int signo, siginfo_t* info, void*) { sigdie(signo, info); }
-void sigidie(int signo, siginfo_t* info, void*) { sigdie(signo, info); }
-void sigindie(int signo, siginfo_t* info, void*) { sigdie(signo, info); }
-void sigtdie(int signo, siginfo_t* info, void*) { sigdie(signo, info); }
-
-void install(int signo, void (*handler)(int, siginfo_t*, void*)) {
-  struct sigaction sa {};
-  sa.sa_sigaction = handler;
-  sa.sa_flags = SA_SIGINFO;  // no SA_RESTART: a waiting read must return
-  sigemptyset(&sa.sa_mask);
-  for (const sigrule& r : kRules) sigaddset(&sa.sa_mask, r.signo);
-  struct sigaction old {};
-  sigaction(signo, &sa, &old);
-  // A run started with interrupts ignored keeps ignoring them.
-  if (signo == SIGINT && old.sa_handler == SIG_IGN) sigaction(SIGINT, &old, nullptr);
-}
+void sigfdie(int signo, sys::urgency u) { sigdie(signo, u); }
+void sigidie(int signo, sys::urgency u) { sigdie(signo, u); }
+void sigindie(int signo, sys::urgency u) { sigdie(signo, u); }
+void sigtdie(int signo, sys::urgency u) { sigdie(signo, u); }
 
 }  // namespace
 
 // Installs the fatal-signal handlers.
+// A run started with interrupts ignored keeps ignoring them.
 void f_setsig() {
-  install(SIGFPE, sigfdie);
-  install(SIGABRT, sigidie);
-  install(SIGINT, sigindie);
-  install(SIGTERM, sigtdie);
+  sys::on_signal(SIGFPE, sigfdie, false);
+  sys::on_signal(SIGABRT, sigidie, false);
+  sys::on_signal(SIGINT, sigindie, true);
+  sys::on_signal(SIGTERM, sigtdie, false);
 }
 
 // Acts on the signal that arrived during a run-time call.

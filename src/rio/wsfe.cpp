@@ -44,7 +44,7 @@ int w_ned(const syl* p) {
 int xw_end() {
   if (f__nonl) {
     f__putbuf(0);
-    fflush(f__cf);
+    f__flush(f__curunit, "write");
     f__recpos = f__cursor = f__hiwater = 0;
   } else {
     x_wSL();

@@ -1,0 +1,84 @@
+// Each unit's output buffer: records gathered whole, handed to the system in
+// one write per buffer, and cut after the last whole record when the system
+// takes only part of a write.
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "internal.h"
+#include "sys.h"
+
+namespace rio {
+
+unitbuf f__ubuf[MXUNIT];
+
+namespace {
+
+// Hands n characters holding nrec whole records, the i-th ending at ends[i],
+// to the system. Returns 0 or the system's error code; on an error the file
+// ends after the last record that the system took whole.
+int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t nrec) {
+  if (b.fresh) {
+    // The run's first record reaches the file: an older, longer file is cut
+    // here, so that the file never mixes two runs.
+    b.fresh = false;
+    int64_t at = sys::tell(fd);
+    if (at >= 0 && sys::size(fd) > at)
+      if (int e = sys::cut(fd, at)) return e;
+  }
+  size_t done = 0;
+  int e = sys::write(fd, p, n, &done);
+  if (e == 0) return 0;
+  uint32_t keep = 0;
+  for (uint32_t i = nrec; i > 0 && keep == 0; --i)
+    if (ends[i - 1] <= done) keep = ends[i - 1];
+  int64_t at = sys::tell(fd);
+  if (keep < done && at >= 0 && sys::is_regular(fd))
+    sys::cut(fd, at - sys::stored(p, done) + sys::stored(p, keep));
+  return e;
+}
+
+unitbuf& buffer_of(const unitrec* x) { return f__ubuf[x - f__units]; }
+
+}  // namespace
+
+void f__ubstart(unitrec* x, bool fresh) {
+  unitbuf& b = buffer_of(x);
+  b.eager = x->seekable == 0 || x->stream == stderr;
+  b.fresh = fresh;
+}
+
+int f__ubput(unitrec* x, const char* p, uint32_t n) {
+  unitbuf& b = buffer_of(x);
+  if (b.len + static_cast<uint64_t>(n) > kUnitBuf || b.nrec == kUnitRecs)
+    if (int e = f__ubflush(x)) return e;
+  if (b.data == nullptr && n <= kUnitBuf) {
+    b.data = static_cast<char*>(malloc(kUnitBuf + kUnitRecs * sizeof(uint32_t)));
+    if (b.data != nullptr) b.ends = reinterpret_cast<uint32_t*>(b.data + kUnitBuf);
+  }
+  if (b.data == nullptr || n > kUnitBuf) {
+    // A record longer than the buffer, or no buffer to be had: the record
+    // goes on its own.
+    return hand_over(b, sys::fd_of(x->stream), p, n, &n, 1);
+  }
+  memcpy(b.data + b.len, p, n);
+  b.len += n;
+  b.ends[b.nrec++] = b.len;
+  return b.eager ? f__ubflush(x) : 0;
+}
+
+int f__ubflush(unitrec* x) {
+  unitbuf& b = buffer_of(x);
+  if (b.len == 0) return 0;
+  int e = hand_over(b, sys::fd_of(x->stream), b.data, b.len, b.ends, b.nrec);
+  b.len = b.nrec = 0;
+  return e;
+}
+
+void f__ubfree(unitrec* x) {
+  unitbuf& b = buffer_of(x);
+  free(b.data);
+  b = unitbuf{};
+}
+
+}  // namespace rio
