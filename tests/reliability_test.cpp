@@ -7,7 +7,9 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <thread>
 
@@ -27,9 +29,24 @@ namespace {
   return ::testing::AssertionSuccess();
 }
 
+// An older file that is longer than a run's and holds other lines.
+std::string older(const std::string& full) {
+  std::string s;
+  while (s.size() <= full.size()) s += "an older run's line\n";
+  return s;
+}
+
+// A file left by a run that ended early: whole records of this run, or the
+// older file untouched when the run never wrote to it.
+::testing::AssertionResult left_whole(const std::string& got, const std::string& full,
+                                      const std::string& old) {
+  if (!old.empty() && got == old) return ::testing::AssertionSuccess();
+  return whole_records(got, full);
+}
+
 TEST(Stress, SignalsAtRandomMomentsLeaveWholeRecords) {
   const unsigned seed = 20261208;
-  const int runs = 200;
+  const int runs = 300;
   std::printf("signal stress: seed %u, %d runs\n", seed, runs);
   std::mt19937 gen(seed);
 
@@ -45,15 +62,20 @@ TEST(Stress, SignalsAtRandomMomentsLeaveWholeRecords) {
   auto span = std::chrono::steady_clock::now() - t0;
   auto span_us = std::chrono::duration_cast<std::chrono::microseconds>(span).count() * 5 / 4;
 
+  // Interrupt and termination end through the run-time; hang-up, quit and
+  // kill end the process where it stands.
+  const int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGKILL};
   int early = 0, before_files = 0, in_slip = 0, in_amp = 0, at_prompt = 0;
+  int abrupt = 0, torn = 0;
   for (int i = 0; i < runs; ++i) {
     Scratch d;
-    bool old_files = i % 4 == 3;
+    bool old_files = i % 2 == 1;
+    std::string old_slip, old_amp;
     if (old_files) {
-      write_file(d.file("Ramp_Slip.csv"), complete().slip);
-      write_file(d.file("Ramp_Amp.csv"), complete().amp);
+      write_file(d.file("Ramp_Slip.csv"), old_slip = older(complete().slip));
+      write_file(d.file("Ramp_Amp.csv"), old_amp = older(complete().amp));
     }
-    int signo = gen() % 2 ? SIGINT : SIGTERM;
+    int signo = kSignals[gen() % 5];
     auto delay = std::chrono::microseconds(gen() % static_cast<unsigned>(span_us + 1));
     Child c({.dir = d.path(), .keep_stdin = true});
     std::this_thread::sleep_for(delay);
@@ -64,33 +86,44 @@ TEST(Stress, SignalsAtRandomMomentsLeaveWholeRecords) {
 
     std::string slip = read_file(d.file("Ramp_Slip.csv"));
     std::string amp = read_file(d.file("Ramp_Amp.csv"));
+    if (signo == SIGHUP || signo == SIGQUIT || signo == SIGKILL) {
+      // A signal that ends the process at once may catch the system in the
+      // middle of one write: counted, not failed, below.
+      ASSERT_TRUE(WIFSIGNALED(r.status) || code(r) == 0) << r.status;
+      ++abrupt;
+      if (!left_whole(slip, complete().slip, old_slip) || !left_whole(amp, complete().amp, old_amp))
+        ++torn;
+      continue;
+    }
     if (WIFSIGNALED(r.status)) {
       // Before start-up installed its handlers: the signal's own end.
       ASSERT_EQ(WTERMSIG(r.status), signo);
       ASSERT_EQ(r.out, "");
-      ASSERT_EQ(slip, old_files ? complete().slip : "");
+      ASSERT_EQ(slip, old_slip);
       ++early;
       continue;
     }
     ASSERT_EQ(code(r), 1);
     ASSERT_EQ(r.err, signo == SIGINT ? "Interrupt\n" : "Killed\n");
     ASSERT_TRUE(whole_records(r.out, kConsole));
-    ASSERT_TRUE(whole_records(slip, complete().slip));
-    ASSERT_TRUE(whole_records(amp, complete().amp));
+    ASSERT_TRUE(left_whole(slip, complete().slip, old_slip));
+    ASSERT_TRUE(left_whole(amp, complete().amp, old_amp));
     if (r.out.find("Hit any key") != std::string::npos)
       ++at_prompt;
     else if (r.out.find("DUR") != std::string::npos)
       ++in_amp;
-    else if (fs::exists(d.file("Ramp_Slip.csv")) && !old_files)
+    else if (slip != old_slip)
       ++in_slip;
     else
       ++before_files;
   }
   std::printf(
-      "signal stress: %d before start-up, %d before the slip file or in it (older files present), "
-      "%d during the slip file, "
-      "%d during the spectrum, %d at the prompt\n",
-      early, before_files, in_slip, in_amp, at_prompt);
+      "signal stress: interrupt or termination: %d before start-up, %d before the slip file, "
+      "%d during it, %d during the spectrum, %d at the prompt; hang-up, quit or kill: %d runs, "
+      "%d left a file cut inside a record\n",
+      early, before_files, in_slip, in_amp, at_prompt, abrupt, torn);
+  // Only a write that the system was in the middle of can be torn.
+  EXPECT_LE(torn * 100, abrupt * 6);
 }
 
 // A run that meets a fault: a report, a non-zero end, and no regular file
@@ -117,15 +150,80 @@ TEST(Faults, AmpFileOnAFullDevice) {
   EXPECT_EQ(read_file(d.file("Ramp_Slip.csv")), complete().slip);
 }
 
-TEST(Faults, DiskFullInTheMiddleOfAFile) {
+// A folder holding a file system of n bytes, where root may mount one.
+class SmallDevice {
+ public:
+  SmallDevice(const std::string& dir, const char* size) : dir_(dir) {
+    if (geteuid() == 0)
+      mounted_ = std::system(("mount -t tmpfs -o size=" + std::string(size) + " tmpfs " + dir +
+                              " 2>/dev/null")
+                                 .c_str()) == 0;
+  }
+  ~SmallDevice() {
+    if (mounted_) std::system(("umount " + dir_).c_str());
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  std::string dir_;
+  bool mounted_ = false;
+};
+
+// A write fails at several points of the run, in new files and over older
+// ones: a report naming the file, the console so far flushed, an abort, and
+// both files whole records of this run.
+TEST(Faults, FullDeviceOrSizeLimitAtSeveralPoints) {
+  struct Case {
+    const char* device;  // tmpfs size, or null for a file-size limit
+    long limit;
+    bool old_files;
+    int unit;
+  };
+  const std::string amp_console = kConsole.substr(0, kConsole.find("\n\n Hit") + 1);
+  for (Case k : {Case{nullptr, 100'000, true, 11}, Case{nullptr, 200'000, false, 11},
+                 Case{"300k", 0, false, 11}, Case{"300k", 0, true, 11}, Case{"520k", 0, false, 12},
+                 Case{"520k", 0, true, 12}}) {
+    Scratch d;
+    SmallDevice dev(d.path(), k.device != nullptr ? k.device : "0");
+    if (k.device != nullptr && !dev.mounted()) {
+      std::printf("full device %s skipped: cannot mount a tmpfs here\n", k.device);
+      continue;
+    }
+    SCOPED_TRACE(std::string(k.device ? k.device : "limit") + (k.old_files ? ", older files" : ""));
+    // Older files, longer than what fits where the device leaves room for them.
+    std::string old_slip = k.old_files ? std::string(k.device ? 40'000 : 1'000'000, 'x') : "";
+    if (k.old_files) write_file(d.file("Ramp_Slip.csv"), old_slip + "\n");
+    if (k.old_files && k.unit == 12) write_file(d.file("Ramp_Amp.csv"), old_slip + "\n");
+    Result r = run({.dir = d.path(), .file_size_limit = k.limit});
+    const char* name = k.unit == 11 ? "Ramp_Slip.csv" : "Ramp_Amp.csv";
+    expect_fault(
+        r, std::string(k.limit ? "write: File too large\n" : "write: No space left on device\n") +
+               "apparent state: unit " + std::to_string(k.unit) + " named " + name + "\n");
+    EXPECT_EQ(r.out, k.unit == 11 ? kConsoleBeforeFiles : amp_console);
+    std::string slip = read_file(d.file("Ramp_Slip.csv")), amp = read_file(d.file("Ramp_Amp.csv"));
+    EXPECT_TRUE(whole_records(slip, complete().slip)) << slip.size();
+    EXPECT_TRUE(whole_records(amp, complete().amp)) << amp.size();
+    EXPECT_GT((k.unit == 11 ? slip : amp).size(), 20'000u);
+    if (k.unit == 12) {
+      EXPECT_EQ(slip, complete().slip);
+    }
+  }
+}
+
+// A FIFO whose reader leaves early: a broken pipe, reported, within seconds.
+TEST(Faults, FifoWhoseReaderLeaves) {
   Scratch d;
-  // An older, longer file of other content: none of it may survive.
-  write_file(d.file("Ramp_Slip.csv"), std::string(1'000'000, 'x'));
-  Result r = run({.dir = d.path(), .file_size_limit = 100'000});
-  expect_fault(r, "write: File too large\napparent state: unit 11 named Ramp_Slip.csv\n");
-  std::string slip = read_file(d.file("Ramp_Slip.csv"));
-  EXPECT_GT(slip.size(), 50'000u);
-  EXPECT_TRUE(whole_records(slip, complete().slip)) << slip.size();
+  ASSERT_EQ(mkfifo(d.file("Ramp_Slip.csv").c_str(), 0644), 0);
+  std::string got;
+  std::thread reader([&] {
+    std::ifstream f(d.file("Ramp_Slip.csv"), std::ios::binary);
+    got.resize(1000);
+    f.read(got.data(), 1000);
+  });
+  Result r = run({.dir = d.path(), .alarm_s = 20});
+  reader.join();
+  expect_fault(r, "write: Broken pipe\napparent state: unit 11 named Ramp_Slip.csv\n");
+  EXPECT_EQ(got, complete().slip.substr(0, 1000));
 }
 
 TEST(Faults, FolderInThePlaceOfAFile) {

@@ -53,12 +53,15 @@ Child::Child(const Run& run) {
     dup2(err[1], 2);
     if (run.close_stdout) close(1);
     if (run.file_size_limit > 0) {
-      // Writes past the limit fail with EFBIG, as they would on a full disk.
+      // A write past the limit raises SIGXFSZ, left at its default here.
       rlimit lim{static_cast<rlim_t>(run.file_size_limit),
                  static_cast<rlim_t>(run.file_size_limit)};
       setrlimit(RLIMIT_FSIZE, &lim);
-      ::signal(SIGXFSZ, SIG_IGN);
     }
+    ::signal(SIGXFSZ, SIG_DFL);
+    rlimit no_core{0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+    if (run.alarm_s > 0) alarm(run.alarm_s);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
     ::signal(SIGINT, run.ignore_sigint ? SIG_IGN : SIG_DFL);
     ::signal(SIGPIPE, SIG_DFL);

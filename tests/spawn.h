@@ -16,6 +16,7 @@ struct Run {
   bool ignore_sigint = false;
   bool close_stdout = false;  // start with standard output closed
   long file_size_limit = 0;   // files may not grow beyond this, as on a full disk
+  unsigned alarm_s = 0;       // the run is ended by SIGALRM after this many seconds
 };
 
 struct Result {
