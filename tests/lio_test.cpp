@@ -51,6 +51,20 @@ TEST(ListDirected, Integers) {
   EXPECT_EQ(lio([&] { rio::do_lio(&t, &n, three, 4); }), " 1 -2 3\n");
 }
 
+TEST(ListDirected, ComplexAndLogical) {
+  int32_t one = 1, two = 2, tc = 7, tcf = 6, tl = 8, tl2 = 12, tl1 = 13;
+  double z[2] = {1.5, -2.0};
+  float zf[2] = {0.0f, 0.25f};
+  int32_t flags[2] = {1, 0};
+  int16_t f2 = 0;
+  int8_t f1 = 1;
+  EXPECT_EQ(lio([&] { rio::do_lio(&tc, &one, z, 16); }), " (1.5,-2.)\n");
+  EXPECT_EQ(lio([&] { rio::do_lio(&tcf, &one, zf, 8); }), " (0.,0.25)\n");
+  EXPECT_EQ(lio([&] { rio::do_lio(&tl, &two, flags, 4); }), " T F\n");
+  EXPECT_EQ(lio([&] { rio::do_lio(&tl2, &one, &f2, 2), rio::do_lio(&tl1, &one, &f1, 1); }),
+            " F T\n");
+}
+
 TEST(ListDirected, TextAndTheSystemsRecords) {
   EXPECT_EQ(lio([] {}), "\n");
   EXPECT_EQ(lio([] { text("AB"), text("CD"); }), " ABCD\n");

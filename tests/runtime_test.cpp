@@ -126,6 +126,49 @@ TEST(Reading, EmptyListReadConsumesOneLine) {
   close_unit(40);
 }
 
+TEST(Reading, WritingThenReadingThenWritingOneUnit) {
+  Scratch d;
+  std::string path = d.file("rw");
+  write_file(path, "abc\ndefgh\nxyz\n");
+  rio::olist o = opener(42, path.c_str());
+  rio::f_open(&o);
+  rio::cilist io{0, 42, 1, nullptr, 0};
+  EXPECT_EQ(rio::s_rsle(&io), 0);
+  EXPECT_EQ(rio::e_rsle(), 0);  // past "abc"
+  say(42, "one");               // written from there, and the file's last record
+  EXPECT_EQ(rio::s_rsle(&io), 0);
+  EXPECT_EQ(rio::e_rsle(), -1);  // so the read after it meets the end
+  say(42, "two");
+  close_unit(42);
+  EXPECT_EQ(read_file(path), "abc\n one\n two\n");
+}
+
+TEST(Files, OpenStatusesAndDeleteAtClose) {
+  Scratch d;
+  std::string path = d.file("s");
+  rio::olist o = opener(43, path.c_str());
+  o.err = 1;
+  o.stat = "old";
+  EXPECT_EQ(rio::f_open(&o), ENOENT);  // "old" needs the file
+  o.stat = "NEW";
+  EXPECT_EQ(rio::f_open(&o), 0);
+  say(43, "new");
+  close_unit(43);
+  EXPECT_EQ(rio::f_open(&o), 128);  // "new" refuses it now
+  o.stat = "replace";
+  write_file(path, std::string(100, 'r'));
+  EXPECT_EQ(rio::f_open(&o), 0);
+  EXPECT_EQ(read_file(path), "");
+  rio::cllist del{0, 43, "delete"};
+  EXPECT_EQ(rio::f_clos(&del), 0);
+  EXPECT_FALSE(std::filesystem::exists(path));
+  o.stat = "scratch";
+  EXPECT_EQ(rio::f_open(&o), 0);
+  say(43, "gone");
+  close_unit(43);
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
 using Death = ::testing::Test;
 
 TEST(Death, StopWithAndWithoutMessage) {

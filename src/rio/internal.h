@@ -83,6 +83,10 @@ int32_t f__nowwriting(unitrec* x);
 int32_t f__nowreading(unitrec* x);
 int32_t t_runc(const cllist* a);
 void g_char(const char* a, int32_t alen, char* b);
+// A named file's stream reads without buffering, so that the descriptor's
+// offset is always the stream's position and records can be written to the
+// descriptor directly; positioned at byte at.
+void f__unbuffer(FILE* f, int64_t at);
 // Hands what unit x holds buffered to the system; a failure is reported
 // against that unit with context s.
 int32_t f__flush(unitrec* x, const char* s);

@@ -20,6 +20,11 @@ bool exists(const char* name) { return sys::path_kind(name) != sys::kind::absent
 
 }  // namespace
 
+void f__unbuffer(FILE* f, int64_t at) {
+  setvbuf(f, nullptr, _IONBF, 0);
+  if (at > 0) fseek(f, static_cast<long>(at), SEEK_SET);
+}
+
 // Copies the first alen characters of a up to the last non-blank one into b,
 // then a NUL. b must hold alen + 1 characters.
 void g_char(const char* a, int32_t alen, char* b) {
@@ -108,6 +113,7 @@ int32_t f_open(const olist* a) {
       return fail(errno);
     }
   }
+  f__unbuffer(f, 0);
   b->stream = f;
   b->seekable = f__canseek(f);
   f__ubstart(b, b->written != 0);

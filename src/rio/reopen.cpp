@@ -11,9 +11,9 @@ namespace {
 // Reopens the file of unit x on its stream with mode, at the position the
 // stream had; null when the reopen fails (the old stream is closed then).
 FILE* reopen_at(unitrec* x, const char* mode) {
-  long loc = ftell(x->stream);
+  int64_t loc = sys::tell(sys::fd_of(x->stream));
   FILE* f = freopen(x->name, mode, x->stream);
-  if (f != nullptr && loc > 0) fseek(f, loc, SEEK_SET);
+  if (f != nullptr) f__unbuffer(f, loc);
   return f;
 }
 
@@ -22,8 +22,6 @@ int format_index(const unitrec* x) { return x->recl ? 0 : x->formatted; }
 }  // namespace
 
 // Turns unit x to writing; returns 1 with 127 in errno when it cannot be.
-// Records go to the descriptor from the stream's position: what the stream
-// read ahead is dropped.
 int32_t f__nowwriting(unitrec* x) {
   io_guard g;
   if ((x->rwmode & 2) == 0) {
@@ -34,8 +32,6 @@ int32_t f__nowwriting(unitrec* x) {
       return 1;
     }
     x->rwmode = 3;
-  } else if (x->name != nullptr) {
-    fseek(x->stream, ftell(x->stream), SEEK_SET);
   }
   x->written = 1;
   f__ubstart(x, true);
@@ -44,25 +40,22 @@ int32_t f__nowwriting(unitrec* x) {
 
 // Turns unit x to reading, for reading and writing if it can be, else for
 // reading only; returns 1 with 126 in errno when it cannot be. The records
-// still buffered are written first, and the stream reads on from there.
+// still buffered are written first, and reading goes on from there.
 int32_t f__nowreading(unitrec* x) {
   io_guard g;
-  if (x->written) {
-    f__flush(x, "write");
-    if (x->name != nullptr) fseek(x->stream, sys::tell(sys::fd_of(x->stream)), SEEK_SET);
-  }
+  if (x->written) f__flush(x, "write");
   if ((x->rwmode & 1) == 0) {
     if (x->name == nullptr) {
       errno = 126;
       return 1;
     }
-    long loc = ftell(x->stream);
+    int64_t loc = sys::tell(sys::fd_of(x->stream));
     FILE* f = reopen_at(x, f__w_mode[format_index(x) + 2]);
     if (f != nullptr) {
       x->rwmode = 3;
     } else if ((f = fopen(x->name, f__r_mode[format_index(x)])) != nullptr) {
       x->rwmode = 1;
-      if (loc > 0) fseek(f, loc, SEEK_SET);
+      f__unbuffer(f, loc);
     }
     x->stream = f__cf = f;
     if (f == nullptr) {
