@@ -7,6 +7,33 @@
 
 namespace rio {
 
+namespace {
+
+// Closes unit b's stream and deletes its file; what was buffered goes too.
+void close_deleting(unitrec* b) {
+  f__ubfree(b);
+  fclose(b->stream);
+  if (b->name != nullptr) remove(b->name);
+  free(b->name);
+}
+
+// Closes unit b's stream keeping its file: a written file is cut at its
+// position; a standard stream stays open. Returns 0 or an error number.
+int32_t close_keeping(unitrec* b, const cllist* a) {
+  int32_t rc = b->written ? t_runc(a) : 0;
+  if (b->name == nullptr) return rc;
+  FILE* f = b->stream;
+  b->stream = nullptr;
+  if (fclose(f) != 0 && rc == 0) {
+    f__curunit = b;
+    rc = f__error(a->err, errno, "close");
+  }
+  free(b->name);
+  return rc;
+}
+
+}  // namespace
+
 // Closes the unit of a: a written file is cut at its position, a named
 // stream is closed; a standard stream is only marked unconnected. Returns 0,
 // or, with a's err flag set, the number of an error met on the way.
@@ -18,23 +45,10 @@ int32_t f_clos(const cllist* a) {
   int32_t rc = 0;
   if (b->stream != nullptr) {
     bool del = b->scratch || (a->stat != nullptr && (*a->stat == 'd' || *a->stat == 'D'));
-    if (del) {
-      f__ubfree(b);  // what was buffered goes with the file
-      fclose(b->stream);
-      if (b->name != nullptr) remove(b->name);
-      free(b->name);
-    } else {
-      if (b->written) rc = t_runc(a);
-      if (b->name != nullptr) {
-        FILE* f = b->stream;
-        b->stream = nullptr;
-        if (fclose(f) != 0 && rc == 0) {
-          f__curunit = b;
-          rc = f__error(a->err, errno, "close");
-        }
-        free(b->name);
-      }
-    }
+    if (del)
+      close_deleting(b);
+    else
+      rc = close_keeping(b, a);
     b->stream = nullptr;
   }
   b->atend = 0;

@@ -16,7 +16,7 @@ void f_exit() {
   f__init &= ~2;
   if (ran) return;
   ran = true;
-  f__busy = f__busy + 1;
+  io_guard g;  // a signal waits for the closes
   cllist xx{1, 0, nullptr};
   int32_t bad = 0, badunit = 0;
   const char* badctx = nullptr;
@@ -35,12 +35,8 @@ void f_exit() {
     f__curunit = &f__units[badunit];
     f__fatal(bad, badctx);
   }
-  if (f__exiting) {
-    // Nothing may interrupt the process's own end after this point.
-    sys::hold_end_signals();
-  }
-  f__busy = f__busy - 1;
-  if (f__sigpend != 0) f__sigact();
+  // Nothing may interrupt the process's own end after this point.
+  if (f__exiting) sys::hold_end_signals();
 }
 
 }  // namespace rio

@@ -42,6 +42,7 @@ const char* const F_err[] = {
     "I/O started while already doing I/O",     // 131
     "Temporary file name (TMPDIR?) too long",  // 132
 };
+static_assert(sizeof F_err / sizeof F_err[0] == MAXERR - 100 + 1, "one text per error number");
 
 // Applies the error rule: returns n (left in errno) when flag is set,
 // otherwise reports n with context s and ends the run.
@@ -61,10 +62,10 @@ int32_t err__fl(int32_t flag, int32_t n, const char* s) {
   return f__error(flag, n, s);
 }
 
-// Reports error n with context s on standard error, then the state of the
-// run-time, and ends the run through an abort.
 bool f__reported;
 
+// Reports error n with context s on standard error, then the state of the
+// run-time, and ends the run through an abort.
 void f__fatal(int32_t n, const char* s) {
   // A signal during the report waits; the report ends the run first.
   io_guard g;

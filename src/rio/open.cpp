@@ -34,8 +34,61 @@ void g_char(const char* a, int32_t alen, char* b) {
   b[n] = 0;
 }
 
-// Opens the unit of a on its file: an existing file for reading and writing
-// from its start, else for reading only, else a new file.
+namespace {
+
+// Whether an open of a connected unit names the file it is connected to.
+bool same_file(const unitrec* b, const olist* a) {
+  return a->file == nullptr ||
+         (b->name != nullptr && static_cast<size_t>(a->filelen) == strlen(b->name) &&
+          memcmp(a->file, b->name, static_cast<size_t>(a->filelen)) == 0);
+}
+
+// The file name of an open, on the heap: the given name without trailing
+// blanks, or "fort.<unit>". Null after an empty name, reported under a's err.
+char* file_name(const olist* a) {
+  if (a->file == nullptr) {
+    char* name = static_cast<char*>(malloc(24));
+    if (name == nullptr) opn_err(113, "no space", a);
+    snprintf(name, 24, "fort.%ld", static_cast<long>(a->unit));
+    return name;
+  }
+  int32_t len = a->filelen > 0 ? a->filelen : 0;
+  char* name = static_cast<char*>(malloc(static_cast<size_t>(len) + 1));
+  if (name == nullptr) opn_err(113, "no space", a);
+  g_char(a->file, len, name);
+  if (name[0] != 0) return name;
+  free(name);
+  if (a->err)
+    f__error(a->err, 107, "open");
+  else
+    opn_err(107, "open", a);
+  return nullptr;
+}
+
+// Opens b's file: an existing file for reading and writing from its start,
+// else for reading only, else a new file; sets rwmode and written. A FIFO or
+// a device is opened for writing only: were the run its own reader, a reader
+// that leaves would leave it waiting for ever instead of failing the write.
+// Such an open waits for a reader to come.
+FILE* open_stream(unitrec* b) {
+  const char* name = b->name;
+  FILE* f = nullptr;
+  bool special = sys::path_kind(name) == sys::kind::special;
+  if (!special && (f = fopen(name, f__w_mode[b->formatted + 2])) != nullptr) {
+    b->rwmode = 3;
+  } else if (!special && (f = fopen(name, f__r_mode[b->formatted])) != nullptr) {
+    b->rwmode = 1;
+  } else if ((f = fopen(name, f__w_mode[b->formatted])) != nullptr) {
+    b->rwmode = 2;
+    b->written = 1;
+  }
+  return f;
+}
+
+}  // namespace
+
+// Connects the unit of a to its file. A unit connected to another file is
+// closed first; one connected to the same file only takes the blank mode.
 int32_t f_open(const olist* a) {
   io_guard g;
   if (f__init != 1) f_init();
@@ -44,9 +97,7 @@ int32_t f_open(const olist* a) {
   unitrec* b = &f__units[a->unit];
   f__curunit = b;
   if (b->stream != nullptr) {
-    if (a->file == nullptr ||
-        (b->name != nullptr && static_cast<size_t>(a->filelen) == strlen(b->name) &&
-         memcmp(a->file, b->name, static_cast<size_t>(a->filelen)) == 0)) {
+    if (same_file(b, a)) {
       if (a->blank != nullptr) b->blankzero = starts(a->blank, 'z');
       return 0;
     }
@@ -56,23 +107,8 @@ int32_t f_open(const olist* a) {
   b->recl = a->recl;
   b->blankzero = starts(a->blank, 'z');
   b->formatted = (a->form == nullptr && a->recl <= 0) || starts(a->form, 'f');
-
-  char* name;
-  if (a->file != nullptr) {
-    int32_t len = a->filelen > 0 ? a->filelen : 0;
-    name = static_cast<char*>(malloc(static_cast<size_t>(len) + 1));
-    if (name == nullptr) opn_err(113, "no space", a);
-    g_char(a->file, len, name);
-    if (name[0] == 0) {
-      free(name);
-      if (a->err) return f__error(a->err, 107, "open");
-      opn_err(107, "open", a);
-    }
-  } else {
-    name = static_cast<char*>(malloc(24));
-    if (name == nullptr) opn_err(113, "no space", a);
-    snprintf(name, 24, "fort.%ld", static_cast<long>(a->unit));
-  }
+  char* name = file_name(a);
+  if (name == nullptr) return 107;
   b->scratch = b->atend = b->written = 0;
   b->stream = nullptr;
   b->rwmode = 3;
@@ -92,27 +128,8 @@ int32_t f_open(const olist* a) {
   if (starts(a->stat, 'r')) remove(name);
   if (starts(a->stat, 's')) b->scratch = 1;
 
-  // A FIFO or a device is opened for writing only: were the run its own
-  // reader, a reader that leaves would leave it waiting for ever instead of
-  // failing the write. Such an open waits for a reader to come.
-  FILE* f = nullptr;
-  if (sys::path_kind(name) == sys::kind::special) {
-    if ((f = fopen(name, f__w_mode[b->formatted])) == nullptr) return fail(errno);
-    b->rwmode = 2;
-    b->written = 1;
-  } else {
-    f = fopen(name, f__w_mode[b->formatted + 2]);
-  }
-  if (f == nullptr) {
-    if ((f = fopen(name, f__r_mode[b->formatted])) != nullptr) {
-      b->rwmode = 1;
-    } else if ((f = fopen(name, f__w_mode[b->formatted])) != nullptr) {
-      b->rwmode = 2;
-      b->written = 1;
-    } else {
-      return fail(errno);
-    }
-  }
+  FILE* f = open_stream(b);
+  if (f == nullptr) return fail(errno);
   f__unbuffer(f, 0);
   b->stream = f;
   b->seekable = f__canseek(f);
