@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "spawn.h"
+#include "statements.h"
 #include "unit_harness.h"
 
 using namespace testing_support;
@@ -21,17 +22,8 @@ rio::olist opener(int32_t unit, const char* name) {
                     nullptr};
 }
 
-void say(int32_t unit, std::string_view s) {
-  rio::cilist io{0, unit, 0, nullptr, 0};
-  rio::s_wsle(&io);
-  text(s);
-  rio::e_wsle();
-}
-
-void close_unit(int32_t unit) {
-  rio::cllist c{0, unit, nullptr};
-  rio::f_clos(&c);
-}
+using rio::close_unit;
+using rio::say;
 
 TEST(Files, CloseCutsALongerFileAndOverwritesAShorterOne) {
   Scratch d;

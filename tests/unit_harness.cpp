@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "statements.h"
+
 namespace testing_support {
 
 std::string on_unit(const std::function<void()>& body) {
@@ -33,20 +35,9 @@ std::string lio(const std::function<void()>& items) {
   });
 }
 
-void text(std::string_view s) {
-  int32_t type = rio::TYCHAR, one = 1;
-  rio::do_lio(&type, &one, s.data(), static_cast<int32_t>(s.size()));
-}
-
-void real(double x) {
-  int32_t type = rio::TYDREAL, one = 1;
-  rio::do_lio(&type, &one, &x, sizeof x);
-}
-
-void integer(int32_t n) {
-  int32_t type = rio::TYINT, one = 1;
-  rio::do_lio(&type, &one, &n, sizeof n);
-}
+void text(std::string_view s) { rio::item(s); }
+void real(double x) { rio::item(x); }
+void integer(int32_t n) { rio::item(n); }
 
 std::string fmt(const char* format, std::initializer_list<double> values) {
   return on_unit([&] {
