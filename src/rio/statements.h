@@ -44,8 +44,8 @@ void row(const cilist& io, Values... values) {
 
 // Connects unit to the file name with status "unknown".
 inline int32_t open_unit(int32_t unit, std::string_view name, int32_t err = 0) {
-  olist o{err,     unit,    name.data(), static_cast<int32_t>(name.size()), "unknown",
-          nullptr, nullptr, 0,           nullptr};
+  olist o{err,     unit, name.data(), static_cast<int32_t>(name.size()), "unknown", nullptr,
+          nullptr, 0,    nullptr};
   return f_open(&o);
 }
 
