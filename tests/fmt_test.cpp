@@ -84,6 +84,17 @@ TEST(Literals, DelimitersAndDoubling) {
   EXPECT_EQ(fmt("('it''s')", {}), "it's\n");
   EXPECT_EQ(fmt("(\"say \"\"hi\"\"\",'\"')", {}), "say \"hi\"\"\n");
   EXPECT_EQ(fmt("('a)b')", {}), "a)b\n");
+  // The same text again at another address: the literal is read from there,
+  // not from the first copy, which has changed since.
+  std::string first = "('ab',F4.1)", second = first;
+  EXPECT_EQ(fmt(first.c_str(), {1}), "ab 1.0\n");
+  first[2] = 'z';
+  EXPECT_EQ(fmt(second.c_str(), {1}), "ab 1.0\n");
+  // A changed text at the same address is parsed again.
+  char text[] = "(F4.1,'x')";
+  EXPECT_EQ(fmt(text, {1}), " 1.0x\n");
+  text[2] = '5';
+  EXPECT_EQ(fmt(text, {1}), "  1.0x\n");
 }
 
 TEST(Groups, RepeatsNestingAndBlanks) {
