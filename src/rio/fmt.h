@@ -40,6 +40,18 @@ extern int32_t f__workdone;
 int pars_f(const char* s);
 bool fmt_unchanged(const char* s);
 
+// The plan of the parsed format (fmt_plan): indices into f__syl of the
+// literals, fields and reversions that the interpreter carries out, in order;
+// after the f__planlen-th entry the plan goes on at f__planloop. f__planlen
+// is 0 when the format has no plan. f__planpos is the statement's position in
+// it, or -1 when the statement runs the general interpreter; setting
+// f__fmtref makes every statement do so, to compare the two.
+constexpr int32_t kPlanMax = 64;
+extern int16_t f__plan[kPlanMax];
+extern int32_t f__planlen, f__planloop, f__planpos;
+extern bool f__fmtref;
+void fmt_plan();
+
 // The class of an operation code: data and non-data descriptors map to one
 // class each, control codes to themselves.
 inline int32_t type_f(int32_t n) {

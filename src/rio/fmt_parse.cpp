@@ -197,7 +197,7 @@ const char* f_list(const char* s) {
 // Parses the format text s into f__syl; returns 0, or -1 when s is no
 // valid format.
 int pars_f(const char* s) {
-  kept_len = 0;
+  kept_len = f__planlen = 0;
   parse_base = s;
   f__pc = f__revloc = f__parenlvl = 0;
   const char* e = f_s(s, 0);
@@ -212,6 +212,7 @@ int pars_f(const char* s) {
     kept_ops = f__pc;
     kept_at = s;
   }
+  fmt_plan();
   return 0;
 }
 

@@ -68,6 +68,7 @@ int32_t s_wsfe(const cilist* a) {
   f__sequential = 1;
   f__formatted = 1;
   f__external = 1;
+  f__planpos = -1;
   if (int32_t n = c_sfe(a)) return n;
   f__elist = a;
   f__hiwater = f__cursor = f__recpos = 0;
