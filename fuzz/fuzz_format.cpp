@@ -17,7 +17,8 @@
 
 namespace {
 
-constexpr int32_t kUnit = 50;
+constexpr int32_t kUnit = 50;      // a scratch file, connected for each valid format
+constexpr int32_t kNullUnit = 51;  // /dev/null, for formats that are refused
 char file_path[] = "/tmp/fuzz-format-XXXXXX";
 
 void check(bool ok, const char* what) {
@@ -67,16 +68,20 @@ double pass_cost() {
   return sum.front();
 }
 
-// Runs one statement of the values under format on a fresh file and returns
-// the file's bytes, or "refused" when the statement start refuses the format.
-// reference: the general interpreter instead of the format's plan.
-std::string statement(const std::string& format, const std::vector<double>& values,
+// Runs one statement of the values under format and returns the bytes it
+// wrote on a fresh file (valid formats) or nothing (on /dev/null), or
+// "refused" when the statement start refuses the format. reference: the
+// general interpreter instead of the format's plan.
+std::string statement(const std::string& format, const std::vector<double>& values, bool valid,
                       bool reference) {
-  rio::olist o{1,       kUnit, file_path, static_cast<int32_t>(strlen(file_path)), nullptr, nullptr,
-               nullptr, 0,     nullptr};
-  check(rio::f_open(&o) == 0, "the scratch file opens");
+  if (valid) {
+    rio::olist o{1,       kUnit,   file_path, static_cast<int32_t>(strlen(file_path)),
+                 nullptr, nullptr, nullptr,   0,
+                 nullptr};
+    check(rio::f_open(&o) == 0, "the scratch file opens");
+  }
   rio::f__fmtref = reference;
-  rio::cilist io{1, kUnit, 0, format.c_str(), 0};
+  rio::cilist io{1, valid ? kUnit : kNullUnit, 0, format.c_str(), 0};
   bool refused = rio::s_wsfe(&io) != 0;
   if (refused) {
     check(rio::f__init == 1, "a refused statement leaves no statement in progress");
@@ -87,6 +92,7 @@ std::string statement(const std::string& format, const std::vector<double>& valu
     check(rio::f__recpos == 0 && rio::f__init == 1, "the record is finished");
   }
   rio::f__fmtref = false;
+  if (!valid) return refused ? "refused" : "";
   rio::cllist c{1, kUnit, nullptr};
   check(rio::f_clos(&c) == 0, "the scratch file closes");
   std::string bytes;
@@ -102,22 +108,26 @@ std::string statement(const std::string& format, const std::vector<double>& valu
 // the text at another address (which is gone by then), gives the bytes of
 // the general interpreter on a fresh parse.
 void statements(const std::string& format, const std::vector<double>& values) {
+  bool valid;
   {
     // Parse a copy first to judge the cost; the statements parse again or
     // reuse this parse.
     std::string copy = format;
-    rio::cilist probe{1, kUnit, 0, copy.c_str(), 0};
+    rio::cilist probe{1, kNullUnit, 0, copy.c_str(), 0};
     rio::f__elist = &probe;
     rio::f__fmtbuf = copy.c_str();
-    if (rio::pars_f(copy.c_str()) == 0 && pass_cost() > 20000) return;
+    valid = rio::pars_f(copy.c_str()) == 0;
+    if (valid && pass_cost() > 20000) return;
     rio::f__init = 1;
   }
-  std::string planned = statement(format, values, false);
-  rio::cilist none{1, kUnit, 0, "", 0};
+  std::string planned = statement(format, values, valid, false);
+  check(valid == (planned != "refused"), "a format is refused exactly when it does not parse");
+  rio::cilist none{1, kNullUnit, 0, "", 0};
   rio::f__elist = &none;
   rio::f__fmtbuf = "";
   check(rio::pars_f("") != 0, "an empty text is no format");
-  check(statement(format, values, true) == planned, "the plan writes what the interpreter writes");
+  check(statement(format, values, valid, true) == planned,
+        "the plan writes what the interpreter writes");
 }
 
 template <typename T>
@@ -165,6 +175,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (fd < 0) abort();
   close(fd);
   atexit([] { unlink(file_path); });
+  rio::olist o{1, kNullUnit, "/dev/null", 9, nullptr, nullptr, nullptr, 0, nullptr};
+  if (rio::f_open(&o) != 0) abort();
   return 0;
 }
 
