@@ -1,6 +1,9 @@
-// Feeds arbitrary format texts and values through formatted statements, and
+// Feeds arbitrary format texts and values through formatted statements (both
+// through the format's plan and through the general interpreter), and
 // arbitrary doubles and widths through the field writers and the
 // list-directed double, checking what must always hold.
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -14,7 +17,9 @@
 
 namespace {
 
-constexpr int32_t kUnit = 50;
+constexpr int32_t kUnit = 50;      // a scratch file, connected for each valid format
+constexpr int32_t kNullUnit = 51;  // /dev/null, for formats that are refused
+char file_path[] = "/tmp/fuzz-format-XXXXXX";
 
 void check(bool ok, const char* what) {
   if (!ok) {
@@ -63,23 +68,66 @@ double pass_cost() {
   return sum.front();
 }
 
-void statement(const std::string& format, const std::vector<double>& values) {
-  // Parse once beforehand to judge the cost; the statement parses again.
-  rio::cilist probe{1, kUnit, 0, format.c_str(), 0};
-  rio::f__elist = &probe;
-  rio::f__fmtbuf = format.c_str();
-  if (rio::pars_f(format.c_str()) == 0 && pass_cost() > 20000) return;
-  rio::f__init = 1;
-
-  rio::cilist io{1, kUnit, 0, format.c_str(), 0};
-  if (rio::s_wsfe(&io) != 0) {
-    check(rio::f__init == 1, "a refused statement leaves no statement in progress");
-    return;
+// Runs one statement of the values under format and returns the bytes it
+// wrote on a fresh file (valid formats) or nothing (on /dev/null), or
+// "refused" when the statement start refuses the format. reference: the
+// general interpreter instead of the format's plan.
+std::string statement(const std::string& format, const std::vector<double>& values, bool valid,
+                      bool reference) {
+  if (valid) {
+    rio::olist o{1,       kUnit,   file_path, static_cast<int32_t>(strlen(file_path)),
+                 nullptr, nullptr, nullptr,   0,
+                 nullptr};
+    check(rio::f_open(&o) == 0, "the scratch file opens");
   }
-  int32_t one = 1;
-  for (double v : values) check(rio::do_fio(&one, &v, sizeof v) == 0, "do_fio succeeds");
-  check(rio::e_wsfe() == 0, "e_wsfe succeeds");
-  check(rio::f__recpos == 0 && rio::f__init == 1, "the record is finished");
+  rio::f__fmtref = reference;
+  rio::cilist io{1, valid ? kUnit : kNullUnit, 0, format.c_str(), 0};
+  bool refused = rio::s_wsfe(&io) != 0;
+  if (refused) {
+    check(rio::f__init == 1, "a refused statement leaves no statement in progress");
+  } else {
+    int32_t one = 1;
+    for (double v : values) check(rio::do_fio(&one, &v, sizeof v) == 0, "do_fio succeeds");
+    check(rio::e_wsfe() == 0, "e_wsfe succeeds");
+    check(rio::f__recpos == 0 && rio::f__init == 1, "the record is finished");
+  }
+  rio::f__fmtref = false;
+  if (!valid) return refused ? "refused" : "";
+  rio::cllist c{1, kUnit, nullptr};
+  check(rio::f_clos(&c) == 0, "the scratch file closes");
+  std::string bytes;
+  if (FILE* f = fopen(file_path, "rb")) {
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) bytes.append(buf, n);
+    fclose(f);
+  }
+  return refused ? "refused" : bytes;
+}
+
+// A format's statement through its plan, on the parse kept from a copy of
+// the text at another address (which is gone by then), gives the bytes of
+// the general interpreter on a fresh parse.
+void statements(const std::string& format, const std::vector<double>& values) {
+  bool valid;
+  {
+    // Parse a copy first to judge the cost; the statements parse again or
+    // reuse this parse.
+    std::string copy = format;
+    rio::cilist probe{1, kNullUnit, 0, copy.c_str(), 0};
+    rio::f__elist = &probe;
+    rio::f__fmtbuf = copy.c_str();
+    valid = rio::pars_f(copy.c_str()) == 0;
+    if (valid && pass_cost() > 20000) return;
+    rio::f__init = 1;
+  }
+  std::string planned = statement(format, values, valid, false);
+  check(valid == (planned != "refused"), "a format is refused exactly when it does not parse");
+  rio::cilist none{1, kNullUnit, 0, "", 0};
+  rio::f__elist = &none;
+  rio::f__fmtbuf = "";
+  check(rio::pars_f("") != 0, "an empty text is no format");
+  check(statement(format, values, valid, true) == planned,
+        "the plan writes what the interpreter writes");
 }
 
 template <typename T>
@@ -123,7 +171,11 @@ void fields(const uint8_t* p, const uint8_t* end) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   rio::f_init();
-  rio::olist o{1, kUnit, "/dev/null", 9, nullptr, nullptr, nullptr, 0, nullptr};
+  int fd = mkstemp(file_path);
+  if (fd < 0) abort();
+  close(fd);
+  atexit([] { unlink(file_path); });
+  rio::olist o{1, kNullUnit, "/dev/null", 9, nullptr, nullptr, nullptr, 0, nullptr};
   if (rio::f_open(&o) != 0) abort();
   return 0;
 }
@@ -146,6 +198,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   p = nul != nullptr ? nul + 1 : end;
   std::vector<double> values;
   while (end - p >= 8 && values.size() < 16) values.push_back(take<double>(p, end));
-  statement(format, values);
+  statements(format, values);
   return 0;
 }

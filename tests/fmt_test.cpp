@@ -84,6 +84,17 @@ TEST(Literals, DelimitersAndDoubling) {
   EXPECT_EQ(fmt("('it''s')", {}), "it's\n");
   EXPECT_EQ(fmt("(\"say \"\"hi\"\"\",'\"')", {}), "say \"hi\"\"\n");
   EXPECT_EQ(fmt("('a)b')", {}), "a)b\n");
+  // The same text again at another address: the literal is read from there,
+  // not from the first copy, which has changed since.
+  std::string first = "('ab',F4.1)", second = first;
+  EXPECT_EQ(fmt(first.c_str(), {1}), "ab 1.0\n");
+  first[2] = 'z';
+  EXPECT_EQ(fmt(second.c_str(), {1}), "ab 1.0\n");
+  // A changed text at the same address is parsed again.
+  char text[] = "(F4.1,'x')";
+  EXPECT_EQ(fmt(text, {1}), " 1.0x\n");
+  text[2] = '5';
+  EXPECT_EQ(fmt(text, {1}), "  1.0x\n");
 }
 
 TEST(Groups, RepeatsNestingAndBlanks) {
@@ -115,6 +126,22 @@ TEST(Termination, TheSystemsTwoFormats) {
   EXPECT_EQ(fmt("(F8.4,3(\",\",E12.4))", {1, 2, 3}), fmt(amp, {1, 2, 3}));
   EXPECT_EQ(fmt(amp, {1}), "  1.0000,\n");
   EXPECT_EQ(fmt(amp, {}), "\n");
+  // Statements follow a plan of the format where it has one; it writes what
+  // the general interpreter writes, including for formats that get none.
+  for (const char* f : {slip, amp, "(2F4.1)", "('x')", "(0F4.1,'a',F4.1)", "(F4.1,(0F4.1))",
+                        "('a',2('b',F4.1),'c')", "(F3.0,2('<',2(F3.0,'>'),E9.2))"}) {
+    auto both = [f](std::initializer_list<double> v) {
+      rio::f__fmtref = true;
+      std::string reference = fmt(f, v);
+      rio::f__fmtref = false;
+      EXPECT_EQ(fmt(f, v), reference) << f << " " << v.size();
+    };
+    both({});
+    both({1});
+    both({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13});
+  }
+  fmt(slip, {});
+  EXPECT_GT(rio::f__planlen, 0);
 }
 
 // Each bad format is refused as error 100 and writes nothing.

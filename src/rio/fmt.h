@@ -15,7 +15,7 @@ enum : int32_t {
   FORMAT_END = 2,   // p1: reversion index
   GROUP_END = 3,
   REPEAT = 6,        // p1: count
-  QUOTED_TEXT = 11,  // p2.s: opening delimiter
+  QUOTED_TEXT = 11,  // p1: its offset in the format text, p2.s: opening delimiter
   F_FIELD = 23,      // p1: w, p2.i[0]: d
   E_FIELD = 24,      // p1: w, p2.i[0]: d, p2.i[1]: exponent width (0: two digits)
 };
@@ -35,8 +35,22 @@ extern int32_t f__pc, f__parenlvl, f__revloc;
 extern int32_t f__cnt[kStackMax], f__ret[kStackMax], f__cp, f__rp;
 extern int32_t f__workdone;
 
-// Parser.
+// Parser. pars_f always parses afresh; fmt_unchanged tells whether s is the
+// text of the last successful parse, whose operations then serve again.
 int pars_f(const char* s);
+bool fmt_unchanged(const char* s);
+
+// The plan of the parsed format (fmt_plan): indices into f__syl of the
+// literals, fields and reversions that the interpreter carries out, in order;
+// after the f__planlen-th entry the plan goes on at f__planloop. f__planlen
+// is 0 when the format has no plan. f__planpos is the statement's position in
+// it, or -1 when the statement runs the general interpreter; setting
+// f__fmtref makes every statement do so, to compare the two.
+constexpr int32_t kPlanMax = 64;
+extern int16_t f__plan[kPlanMax];
+extern int32_t f__planlen, f__planloop, f__planpos;
+extern bool f__fmtref;
+void fmt_plan();
 
 // The class of an operation code: data and non-data descriptors map to one
 // class each, control codes to themselves.

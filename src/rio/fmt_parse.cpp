@@ -10,6 +10,17 @@ int32_t f__pc, f__parenlvl, f__revloc;
 
 namespace {
 
+// The text being parsed: literal operations keep their offset in it.
+const char* parse_base;
+
+// A copy of the text of the last successful parse (kept_len bytes, 0 when
+// none), the number of its operations and the address its literal
+// operations point into.
+constexpr int32_t kKeptMax = 256;
+char kept[kKeptMax];
+int32_t kept_len, kept_ops;
+const char* kept_at;
+
 const char* f_list(const char* s);
 
 inline const char* skip_blanks(const char* s) {
@@ -119,7 +130,7 @@ const char* ne_d(const char* s, bool* matched) {
   *matched = true;
   const char* e = ap_end(s);
   if (e == nullptr) return nullptr;
-  syl* p = &f__syl[op_gen(QUOTED_TEXT, 0, 0, 0)];
+  syl* p = &f__syl[op_gen(QUOTED_TEXT, static_cast<int32_t>(s - parse_base), 0, 0)];
   p->p2.s = s;
   return e;
 }
@@ -186,6 +197,8 @@ const char* f_list(const char* s) {
 // Parses the format text s into f__syl; returns 0, or -1 when s is no
 // valid format.
 int pars_f(const char* s) {
+  kept_len = f__planlen = 0;
+  parse_base = s;
   f__pc = f__revloc = f__parenlvl = 0;
   const char* e = f_s(s, 0);
   if (e == nullptr) {
@@ -193,7 +206,32 @@ int pars_f(const char* s) {
     return -1;
   }
   f__fmtlen = static_cast<int32_t>(e - s);
+  if (f__fmtlen <= kKeptMax) {
+    memcpy(kept, s, static_cast<size_t>(f__fmtlen));
+    kept_len = f__fmtlen;
+    kept_ops = f__pc;
+    kept_at = s;
+  }
+  fmt_plan();
   return 0;
+}
+
+// Whether s holds the text of the last successful parse, so that the
+// operations in f__syl are those pars_f would build from it again. The parser
+// reads a valid format up to its closing parenthesis and never beyond, so
+// equal bytes up to there give equal operations. When the text has moved,
+// the literal operations are pointed at the new one.
+bool fmt_unchanged(const char* s) {
+  if (kept_len == 0 || strncmp(s, kept, static_cast<size_t>(kept_len)) != 0) return false;
+  if (s != kept_at) {
+    for (int32_t i = 0; i < kept_ops; ++i) {
+      syl* p = &f__syl[i];
+      if (p->op == QUOTED_TEXT) p->p2.s = s + p->p1;
+    }
+    kept_at = s;
+  }
+  f__fmtlen = kept_len;
+  return true;
 }
 
 }  // namespace rio

@@ -8,11 +8,55 @@ namespace rio {
 int32_t f__cnt[kStackMax], f__ret[kStackMax], f__cp, f__rp;
 int32_t f__workdone;
 
-// Resets the interpreter for a new statement.
+// Resets the interpreter for a new statement, which follows the format's
+// plan when it has one.
 void fmt_bg() {
   f__workdone = f__cp = f__rp = f__pc = f__cursor = 0;
   f__cnt[0] = f__ret[0] = 0;
+  f__planpos = f__planlen > 0 && !f__fmtref ? 0 : -1;
 }
+
+namespace {
+
+// do_fio for a format with a plan: its entries are carried out in order, a
+// literal, a reversion or a field each, until each value has had its field.
+// It assumes what s_wsfe installs in the slots (w_ed, w_ned, xw_end, xw_rev)
+// and calls the writers they lead to directly. A null p is the statement's
+// end: the literals up to the next field or reversion, then the record end.
+int32_t plan_fio(int32_t n, const char* p, int32_t len) {
+  int32_t k = f__planpos, rc = 0;
+  for (int32_t i = 0; i < n; ++i, p += len) {
+    for (;;) {
+      const syl* q = &f__syl[f__plan[k]];
+      if (q->op == QUOTED_TEXT) {
+        if (wrt_AP(q->p2.s) > 0) {
+          rc = err__fl(f__elist->err, errno, "fmt");
+          goto out;
+        }
+      } else if (p == nullptr) {
+        rc = xw_end();
+        goto out;
+      } else if (q->op == FORMAT_END) {
+        if ((rc = xw_rev()) != 0) goto out;
+      } else {
+        k = k + 1 == f__planlen ? f__planloop : k + 1;
+        int rw = q->op == F_FIELD ? wrt_F(p, q->p1, q->p2.i[0], len)
+                                  : wrt_E(p, q->p1, q->p2.i[0], q->p2.i[1], len);
+        if (rw > 0) {
+          rc = err__fl(f__elist->err, errno, "fmt");
+          goto out;
+        }
+        break;
+      }
+      k = k + 1 == f__planlen ? f__planloop : k + 1;
+    }
+  }
+out:
+  f__planpos = k;
+  return rc;
+}
+
+}  // namespace
 
 // Runs the format until each of the count values at ptr (each len bytes
 // after the last) has been converted. A null ptr is the statement's end: the
@@ -20,6 +64,7 @@ void fmt_bg() {
 // literals on the way, and the record is ended.
 int32_t do_fio(const int32_t* count, const void* ptr, int32_t len) {
   const char* p = static_cast<const char*>(ptr);
+  if (f__planpos >= 0) return plan_fio(*count, p, len);
   // The position and the stack tops live in registers while the format runs;
   // none of the routines called on the way reads them.
   int32_t pc = f__pc, cp = f__cp, rp = f__rp;

@@ -59,7 +59,8 @@ int xw_rev() {
   return 0;
 }
 
-// Starts a formatted write on the unit of a: parses its format afresh.
+// Starts a formatted write on the unit of a: parses its format, unless it is
+// the text that the last parse read.
 int32_t s_wsfe(const cilist* a) {
   if (f__init != 1) f_init();
   f__init = 3;
@@ -67,6 +68,7 @@ int32_t s_wsfe(const cilist* a) {
   f__sequential = 1;
   f__formatted = 1;
   f__external = 1;
+  f__planpos = -1;
   if (int32_t n = c_sfe(a)) return n;
   f__elist = a;
   f__hiwater = f__cursor = f__recpos = 0;
@@ -74,7 +76,8 @@ int32_t s_wsfe(const cilist* a) {
   f__scale = 0;
   f__fmtbuf = a->format;
   f__cf = f__curunit->stream;
-  if (f__fmtbuf == nullptr || pars_f(f__fmtbuf) < 0) return f__error(a->err, 100, "startio");
+  if (f__fmtbuf == nullptr || (!fmt_unchanged(f__fmtbuf) && pars_f(f__fmtbuf) < 0))
+    return f__error(a->err, 100, "startio");
   f__doed = w_ed;
   f__doned = w_ned;
   f__doend = xw_end;
