@@ -84,12 +84,12 @@ std::string statement(const std::string& format, const std::vector<double>& valu
   rio::cilist io{1, valid ? kUnit : kNullUnit, 0, format.c_str(), 0};
   bool refused = rio::s_wsfe(&io) != 0;
   if (refused) {
-    check(rio::f__init == 1, "a refused statement leaves no statement in progress");
+    check(rio::f__init == rio::kInitialised, "a refused statement leaves no statement in progress");
   } else {
     int32_t one = 1;
     for (double v : values) check(rio::do_fio(&one, &v, sizeof v) == 0, "do_fio succeeds");
     check(rio::e_wsfe() == 0, "e_wsfe succeeds");
-    check(rio::f__recpos == 0 && rio::f__init == 1, "the record is finished");
+    check(rio::f__recpos == 0 && rio::f__init == rio::kInitialised, "the record is finished");
   }
   rio::f__fmtref = false;
   if (!valid) return refused ? "refused" : "";
@@ -118,7 +118,7 @@ void statements(const std::string& format, const std::vector<double>& values) {
     rio::f__fmtbuf = copy.c_str();
     valid = rio::pars_f(copy.c_str()) == 0;
     if (valid && pass_cost() > 20000) return;
-    rio::f__init = 1;
+    rio::f__init = kInitialised;
   }
   std::string planned = statement(format, values, valid, false);
   check(valid == (planned != "refused"), "a format is refused exactly when it does not parse");

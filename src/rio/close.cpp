@@ -39,7 +39,7 @@ int32_t close_keeping(unitrec* b, const cllist* a) {
 // or, with a's err flag set, the number of an error met on the way.
 int32_t f_clos(const cllist* a) {
   io_guard g;
-  if (f__init & 2) f__fatal(131, "I/O recursion");
+  if (f__init & kInStatement) f__fatal(131, "I/O recursion");
   if (a->unit < 0 || a->unit >= MXUNIT) return 0;
   unitrec* b = &f__units[a->unit];
   int32_t rc = 0;

@@ -12,8 +12,8 @@ namespace rio {
 // what was buffered (standard output included) ends the run with a report.
 void f_exit() {
   static bool ran;
-  if ((f__init & 1) == 0) return;
-  f__init &= ~2;
+  if ((f__init & kInitialised) == 0) return;
+  f__init &= ~kInStatement;
   if (ran) return;
   ran = true;
   io_guard g;  // a signal waits for the closes

@@ -51,7 +51,7 @@ const char* f__errctx;
 int32_t f__error(int32_t flag, int32_t n, const char* s) {
   if (flag == 0) f__fatal(n, s);
   f__errctx = s;
-  f__init &= ~2;
+  f__init &= ~kInStatement;
   errno = n;
   return n;
 }
@@ -85,7 +85,7 @@ void f__fatal(int32_t n, const char* s) {
     abort();
   }
   f__reported = true;
-  if (f__init & 1) {
+  if (f__init & kInitialised) {
     if (f__curunit != nullptr) {
       fprintf(stderr, "apparent state: unit %d ", static_cast<int>(f__curunit - f__units));
       if (f__curunit->name != nullptr)
@@ -100,7 +100,7 @@ void f__fatal(int32_t n, const char* s) {
             f__sequential ? "sequential" : "direct", f__formatted ? "formatted" : "unformatted",
             f__external ? "external" : "internal");
   }
-  f__init &= ~2;
+  f__init &= ~kInStatement;
   sig_die(" IO", 1);
 }
 

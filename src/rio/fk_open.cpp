@@ -13,9 +13,9 @@ int32_t fk_open(int32_t seq, int32_t fmt, int32_t unit) {
       1,      unit, name, n, nullptr, seq == 3 ? "s" : "d", fmt == 5 ? "f" : "u", seq == 4 ? 1 : 0,
       nullptr};
   int32_t save = f__init;
-  f__init &= ~2;
+  f__init &= ~kInStatement;
   int32_t rc = f_open(&a);
-  f__init = save | 1;
+  f__init = save | kInitialised;
   return rc;
 }
 

@@ -14,11 +14,11 @@ void f_setarg(int argc, char** argv) {
 int32_t f__canseek(FILE* f) { return sys::is_terminal(sys::fd_of(f)) ? 0 : 1; }
 
 // Connects units 0, 5 and 6 to standard error, input and output. Called by
-// every statement start while f__init is not exactly 1, which makes it the
+// every statement start while f__init is not exactly kInitialised, which makes it the
 // guard against a statement started inside another.
 void f_init() {
-  if (f__init & 2) f__fatal(131, "I/O recursion");
-  f__init = 1;
+  if (f__init & kInStatement) f__fatal(131, "I/O recursion");
+  f__init = kInitialised;
   unitrec* p = &f__units[0];
   p->stream = stderr;
   p->seekable = f__canseek(stderr);

@@ -37,7 +37,10 @@ struct syl {
 };
 
 extern unitrec f__units[MXUNIT];
-extern int32_t f__init;  // bit 0: initialised; bit 1: statement in progress
+// The two bits of f__init: the standard units are connected; a data-transfer
+// statement is in progress (so a second one is refused).
+constexpr int32_t kInitialised = 1, kInStatement = 2;
+extern int32_t f__init;
 extern unitrec* f__curunit;
 extern FILE* f__cf;
 extern int32_t f__external, f__reading, f__sequential, f__formatted;

@@ -68,7 +68,7 @@ int32_t s_rsle(const cilist* a) {
 // included. Returns -1 at the end of input, without any report.
 int32_t e_rsle() {
   io_guard g;
-  f__init = 1;
+  f__init = kInitialised;
   if (f__curunit->atend) return 0;
   int ch;
   while ((ch = t_getc()) != '\n')

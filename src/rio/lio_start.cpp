@@ -6,8 +6,8 @@ namespace rio {
 
 // Checks the unit of a list-directed statement and makes it current.
 int32_t c_le(const cilist* a) {
-  if (f__init != 1) f_init();
-  f__init = 3;
+  if (f__init != kInitialised) f_init();
+  f__init = kInitialised | kInStatement;
   f__fmtbuf = "list io";
   f__fmtlen = 7;
   if (static_cast<uint32_t>(a->unit) >= MXUNIT) return f__error(a->err, 101, "stler");

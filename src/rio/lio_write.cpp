@@ -198,7 +198,7 @@ int32_t s_wsle(const cilist* a) {
 
 // Ends a list-directed write: the record and a line feed go to the stream.
 int32_t e_wsle() {
-  f__init = 1;
+  f__init = kInitialised;
   int32_t n = f__putbuf('\n');
   f__recpos = 0;
   return n;

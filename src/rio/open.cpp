@@ -91,7 +91,7 @@ FILE* open_stream(unitrec* b) {
 // closed first; one connected to the same file only takes the blank mode.
 int32_t f_open(const olist* a) {
   io_guard g;
-  if (f__init != 1) f_init();
+  if (f__init != kInitialised) f_init();
   f__external = 1;
   if (static_cast<uint32_t>(a->unit) >= MXUNIT) return f__error(a->err, 101, "open");
   unitrec* b = &f__units[a->unit];

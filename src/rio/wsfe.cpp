@@ -62,8 +62,8 @@ int xw_rev() {
 // Starts a formatted write on the unit of a: parses its format, unless it is
 // the text that the last parse read.
 int32_t s_wsfe(const cilist* a) {
-  if (f__init != 1) f_init();
-  f__init = 3;
+  if (f__init != kInitialised) f_init();
+  f__init = kInitialised | kInStatement;
   f__reading = 0;
   f__sequential = 1;
   f__formatted = 1;
@@ -95,7 +95,7 @@ int32_t s_wsfe(const cilist* a) {
 // Ends a formatted write: the format runs to its end and the record is
 // written.
 int32_t e_wsfe() {
-  f__init = 1;
+  f__init = kInitialised;
   int32_t n = en_fio();
   f__fmtbuf = nullptr;
   return n;
