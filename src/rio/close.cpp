@@ -11,6 +11,7 @@ namespace {
 
 // Closes unit b's stream and deletes its file; what was buffered goes too.
 void close_deleting(unitrec* b) {
+  f__enter();
   f__ubfree(b);
   fclose(b->stream);
   if (b->name != nullptr) remove(b->name);
@@ -20,6 +21,7 @@ void close_deleting(unitrec* b) {
 // Closes unit b's stream keeping its file: a written file is cut at its
 // position; a standard stream stays open. Returns 0 or an error number.
 int32_t close_keeping(unitrec* b, const cllist* a) {
+  f__enter();
   int32_t rc = b->written ? t_runc(a) : 0;
   if (b->name == nullptr) return rc;
   FILE* f = b->stream;

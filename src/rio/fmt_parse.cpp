@@ -29,6 +29,7 @@ inline const char* skip_blanks(const char* s) {
 }
 
 [[noreturn]] void too_complicated() {
+  io_guard g;
   fputs("format too complicated:\n", stderr);
   sig_die(f__fmtbuf, 1);
 }

@@ -2,6 +2,7 @@
 // One thread, one statement at a time: the state is plain global data.
 #pragma once
 
+#include <cassert>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -169,5 +170,9 @@ struct io_guard {
   io_guard(const io_guard&) = delete;
   io_guard& operator=(const io_guard&) = delete;
 };
+// Marks where the run-time enters the stream library or the system for a
+// call: a debug build checks that an io_guard holds signals off there (or
+// that the run is already ending, when nothing waits any more).
+inline void f__enter() { assert(f__busy > 0 || f__dying); }
 
 }  // namespace rio

@@ -21,6 +21,7 @@ int xrd_SL() {
 // Reading values is not part of this run-time: an item in a list-directed
 // read is refused.
 int l_read(const int32_t*, const char*, int32_t, int32_t) {
+  io_guard g;  // the error skips the rest of the line
   return err__fl(f__elist->err, 112, "lio read");
 }
 
@@ -34,6 +35,7 @@ int t_getc() {
     f__waiting = 0;
     return -1;
   }
+  f__enter();
   int ch = getc(f__cf);
   f__waiting = 0;
   if (ch != EOF) return ch;

@@ -71,6 +71,7 @@ char* file_name(const olist* a) {
 // that leaves would leave it waiting for ever instead of failing the write.
 // Such an open waits for a reader to come.
 FILE* open_stream(unitrec* b) {
+  f__enter();
   const char* name = b->name;
   FILE* f = nullptr;
   bool special = sys::path_kind(name) == sys::kind::special;

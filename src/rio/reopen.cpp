@@ -11,6 +11,7 @@ namespace {
 // Reopens the file of unit x on its stream with mode, at the position the
 // stream had; null when the reopen fails (the old stream is closed then).
 FILE* reopen_at(unitrec* x, const char* mode) {
+  f__enter();
   int64_t loc = sys::tell(sys::fd_of(x->stream));
   FILE* f = freopen(x->name, mode, x->stream);
   if (f != nullptr) f__unbuffer(f, loc);

@@ -18,6 +18,7 @@ namespace {
 // to the system. Returns 0 or the system's error code; on an error the file
 // ends after the last record that the system took whole.
 int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t nrec) {
+  f__enter();
   if (b.fresh) {
     // The run's first record reaches the file: an older, longer file is cut
     // here, so that the file never mixes two runs.

@@ -16,6 +16,16 @@ int32_t c_sfe(const cilist* a) {
   return 0;
 }
 
+namespace {
+
+[[noreturn]] void unexpected(const char* where, int32_t op) {
+  io_guard g;
+  fprintf(stderr, "%s, unexpected code: %d\n", where, op);
+  sig_die(f__fmtbuf, 1);
+}
+
+}  // namespace
+
 // Carries out one data operation on the value at ptr.
 int w_ed(const syl* p, const char* ptr, int32_t len) {
   switch (p->op) {
@@ -24,8 +34,7 @@ int w_ed(const syl* p, const char* ptr, int32_t len) {
     case E_FIELD:
       return wrt_E(ptr, p->p1, p->p2.i[0], p->p2.i[1], len);
     default:
-      fprintf(stderr, "w_ed, unexpected code: %d\n", p->op);
-      sig_die(f__fmtbuf, 1);
+      unexpected("w_ed", p->op);
   }
 }
 
@@ -35,8 +44,7 @@ int w_ned(const syl* p) {
     case QUOTED_TEXT:
       return wrt_AP(p->p2.s);
     default:
-      fprintf(stderr, "w_ned, unexpected code: %d\n", p->op);
-      sig_die(f__fmtbuf, 1);
+      unexpected("w_ned", p->op);
   }
 }
 
