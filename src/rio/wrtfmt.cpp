@@ -351,15 +351,6 @@ int wrt_E(const char* ptr, int32_t w, int32_t d, int32_t e, int32_t len) {
 // stands for one.
 int wrt_AP(const char* s) {
   char quote = *s++;
-  // The common literal, short and without a doubled delimiter, is copied in
-  // one pass into the room of a short field.
-  char* p = x_room(kShort);
-  int32_t n = 0;
-  for (; n < kShort && s[n] != quote && s[n] != 0; ++n) p[n] = s[n];
-  if (n < kShort && (s[n] == 0 || s[n + 1] != quote)) {
-    x_done(p + n);
-    return 0;
-  }
   for (; *s; ++s) {
     if (*s == quote) {
       if (s[1] != quote) break;
