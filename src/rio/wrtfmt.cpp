@@ -307,7 +307,7 @@ int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len) {
     char* p = short_field(w, n);
     if (sign) *p++ = '-';
     if (plus) *p++ = '+';
-    store8(p, dig >> 8 * (8 - d - ilen) | kZeros);
+    if (ilen > 0) store8(p, dig >> 8 * (8 - d - ilen) | kZeros);
     p += ilen;
     *p++ = '.';
     if (d > 0) store8(p, dig >> 8 * (8 - d) | kZeros);
