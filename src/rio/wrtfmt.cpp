@@ -307,7 +307,9 @@ int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len) {
     char* p = short_field(w, n);
     if (sign) *p++ = '-';
     if (plus) *p++ = '+';
-    if (ilen > 0) store8(p, dig >> 8 * (8 - d - ilen) | kZeros);
+    // With no integer digit (ilen 0) the point, the fraction and the slack
+    // past the field take the bytes of this store.
+    store8(p, dig >> (8 * (8 - d - ilen) & 63) | kZeros);
     p += ilen;
     *p++ = '.';
     if (d > 0) store8(p, dig >> 8 * (8 - d) | kZeros);
