@@ -43,7 +43,7 @@ bool load_magnitude(const char* ptr, int32_t len, double* x) {
     *x = -*x;
     return true;
   }
-  if (*x == 0) *x = 0;
+  *x += 0.0;  // a negative zero becomes a positive one
   return false;
 }
 
@@ -71,15 +71,49 @@ inline void digits_back(char* e, uint64_t v, int32_t n) {
   if (n > 0) *--e = static_cast<char>('0' + u % 10);
 }
 
+// Fields of up to kShort columns take the short path: their blanks are one
+// fixed 16-byte store and their digits eight-byte stores, which may pass the
+// field's end by up to kSlack bytes. Those bytes lie in the room asked for and
+// beyond the record's end, where the next field or nothing overwrites them.
+constexpr int32_t kShort = 16, kSlack = 8;
+constexpr char kBlanks[kShort + 1] = "                ";
+constexpr uint64_t kZeros = 0x3030303030303030;  // eight "0" bytes
+
+// Stores the eight bytes of v in the order of their significance, lowest
+// first.
+inline void store8(char* p, uint64_t v) {
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  memcpy(p, &v, sizeof v);
+}
+
+// The eight decimal digits of v < 10^8, leading zeros included, as the byte
+// values 0 to 9, the most significant in the lowest byte: the four-digit
+// halves, their pairs and their digits split in parallel lanes.
+inline uint64_t digits8(uint32_t v) {
+  uint64_t halves = v / 10000 | static_cast<uint64_t>(v % 10000) << 32;
+  uint64_t hi2 = (halves * 10486 >> 20) & 0x0000007F0000007F;  // each lane / 100
+  uint64_t pairs = (halves - 100 * hi2) << 16 | hi2;
+  uint64_t tens = (pairs * 103 >> 10) & 0x000F000F000F000F;  // each lane / 10
+  return tens | (pairs - 10 * tens) << 8;
+}
+
+// Starts a short field of w columns whose text takes its last n: stores the
+// blanks and returns where the text begins.
+inline char* short_field(int32_t w, int64_t n) {
+  char* p = x_room(kShort + kSlack);
+  memcpy(p, kBlanks, kShort);
+  return p + (w - n);
+}
+
 int32_t count_digits(uint64_t v) {
   int32_t n = 1;
   while (n < 20 && v >= f__pow10[n]) ++n;
   return n;
 }
 
-// Writes the field of an F descriptor from the exactly rounded x * 10^d:
-// the common case, without an intermediate text.
-int fixed_field(uint64_t scaled, bool sign, int32_t w, int32_t d) {
+// Writes the field of an F descriptor from the exactly rounded x * 10^d,
+// without an intermediate text.
+[[gnu::noinline]] int fixed_field(uint64_t scaled, bool sign, int32_t w, int32_t d) {
   uint64_t ip = scaled / f__pow10[d], fp = scaled - ip * f__pow10[d];
   if (scaled == 0) sign = false;
   bool plus = !sign && f__cplus;
@@ -136,6 +170,26 @@ int32_t sci_digits(double x, int32_t prec, char* sig) {
   return epos[1] == '-' ? -k : k;
 }
 
+// The n <= 8 significant digits of x > 0, exactly rounded, as v with
+// 10^(n-1) <= v < 10^n, and the exponent k of x = v x 10^(k-n+1); false when
+// the exact scaling does not reach them (x too large or too small).
+inline bool short_sci(double x, int32_t n, uint32_t* v, int32_t* k) {
+  // log10(2) ~ 78913 / 2^18: an estimate of k, low by at most one.
+  int32_t e2 = static_cast<int32_t>(std::bit_cast<uint64_t>(x) >> 52) - 1023;
+  *k = (e2 * 78913) >> 18;
+  for (int tries = 0; tries < 3; ++tries) {
+    int32_t s = n - 1 - *k;
+    uint64_t q;
+    if (s < 0 || !f__scaled(x, s, &q) || q < f__pow10[n - 1]) return false;
+    if (q < f__pow10[n]) {
+      *v = static_cast<uint32_t>(q);
+      return true;
+    }
+    ++*k;  // k was low, or the digits rounded up to 10^n
+  }
+  return false;
+}
+
 // Writes the F field of x >= 0 from its decimal text, for the values whose
 // exact scaling needs more than 64 bits, and for the not finite ones.
 [[gnu::noinline]] int text_field(double x, bool sign, int32_t w, int32_t d) {
@@ -172,25 +226,9 @@ int32_t sci_digits(double x, int32_t prec, char* sig) {
   return 0;
 }
 
-}  // namespace
-
-// Writes x in an Fw.d field: right-aligned, rounded to d digits after the
-// point; a value that rounds to zero has no sign; a value too wide is a field
-// of w asterisks, save that a leading "0" is dropped to make it fit.
-int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len) {
-  double x;
-  bool sign = load_magnitude(ptr, len, &x);
-  uint64_t scaled;
-  if (f__scaled(x, d, &scaled)) return fixed_field(scaled, sign, w, d);
-  return text_field(x, sign, w, d);
-}
-
-// Writes x in an Ew.d field as 0.ddd times ten to a signed exponent of two
-// digits (e of them when e > 0); three digits take the place of the "E".
-// The "0" before the point is written when there is room for it.
-int wrt_E(const char* ptr, int32_t w, int32_t d, int32_t e, int32_t len) {
-  double x;
-  bool sign = load_magnitude(ptr, len, &x);
+// Writes x >= 0 (negative when sign) in an Ew.d field with e exponent digits
+// (two when 0): any width, digits and value.
+[[gnu::noinline]] int e_field(double x, bool sign, int32_t w, int32_t d, int32_t e) {
   int32_t ew = e > 0 ? e : 2;
   int64_t room = static_cast<int64_t>(w) - (static_cast<int64_t>(d) + 3 + ew) - (sign ? 1 : 0);
   if (!std::isfinite(x)) {
@@ -239,6 +277,76 @@ int wrt_E(const char* ptr, int32_t w, int32_t d, int32_t e, int32_t len) {
   p = put_rep(p, '0', ndig - 3);
   x_done(put_n(p, digits + 3 - (ndig < 3 ? ndig : 3), ndig < 3 ? ndig : 3));
   return 0;
+}
+
+}  // namespace
+
+// Writes x in an Fw.d field: right-aligned, rounded to d digits after the
+// point; a value that rounds to zero has no sign; a value too wide is a field
+// of w asterisks, save that a leading "0" is dropped to make it fit.
+int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len) {
+  double x;
+  bool sign = load_magnitude(ptr, len, &x);
+  uint64_t scaled;
+  if (!f__scaled(x, d, &scaled)) return text_field(x, sign, w, d);
+  // The short path: a short field and at most eight digits in all, at most
+  // seven of them after the point; the digits of both sides come from one
+  // conversion.
+  if (w <= kShort && d <= 7 && scaled < 100000000) {
+    uint64_t dig = digits8(static_cast<uint32_t>(scaled));
+    int32_t nd = scaled == 0 ? 0 : 8 - std::countr_zero(dig) / 8;  // significant digits
+    int32_t ilen = nd > d ? nd - d : 1;  // digits before the point, at least a "0"
+    if (scaled == 0) sign = false;
+    bool plus = !sign && f__cplus;
+    int32_t n = ilen + 1 + d + (sign || plus ? 1 : 0);
+    if (n > w) {
+      if (nd > d || n - 1 != w) return asterisks(w);
+      ilen = 0;  // the leading zero goes
+      --n;
+    }
+    char* p = short_field(w, n);
+    if (sign) *p++ = '-';
+    if (plus) *p++ = '+';
+    // With no integer digit (ilen 0) the point, the fraction and the slack
+    // past the field take the bytes of this store.
+    store8(p, dig >> (8 * (8 - d - ilen) & 63) | kZeros);
+    p += ilen;
+    *p++ = '.';
+    if (d > 0) store8(p, dig >> 8 * (8 - d) | kZeros);
+    x_done(p + d);
+    return 0;
+  }
+  return fixed_field(scaled, sign, w, d);
+}
+
+// Writes x in an Ew.d field as 0.ddd times ten to a signed exponent of two
+// digits (e of them when e > 0); three digits take the place of the "E".
+// The "0" before the point is written when there is room for it.
+int wrt_E(const char* ptr, int32_t w, int32_t d, int32_t e, int32_t len) {
+  double x;
+  bool sign = load_magnitude(ptr, len, &x);
+  // The short path: a finite value above zero with at most eight digits, a
+  // short field with room for them and two exponent digits after the "E".
+  int64_t room = static_cast<int64_t>(w) - (d + 5) - (sign ? 1 : 0);
+  uint32_t v;
+  int32_t k;
+  if (w <= kShort && d > 0 && d <= 8 && (e == 0 || e == 2) && room >= 0 && x > 0 &&
+      short_sci(x, d, &v, &k) && k >= -100 && k < 99) {
+    int32_t exp10 = k + 1, mag = exp10 < 0 ? -exp10 : exp10;
+    bool zero = room > 0;
+    char* p = short_field(w, w - room + (zero ? 1 : 0));
+    if (sign) *p++ = '-';
+    if (zero) *p++ = '0';
+    *p++ = '.';
+    store8(p, digits8(v) >> 8 * (8 - d) | kZeros);
+    p += d;
+    *p++ = 'E';
+    *p++ = exp10 < 0 ? '-' : '+';
+    memcpy(p, &kPairs[2 * mag], 2);
+    x_done(p + 2);
+    return 0;
+  }
+  return e_field(x, sign, w, d, e);
 }
 
 // Writes the literal whose opening delimiter is at s; a doubled delimiter
