@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -27,49 +26,67 @@ constexpr int kNt = 8192;
 double svwave[kMom];
 complex svamp[kMom];
 
-char slip[64 + kNt * 57];
-char amp[64 + kNt / 2 * 36];
+char slip[64 + kNt * 57 + 16];
+char amp[64 + kNt / 2 * 36 + 16];
 char con[1024];
 
-constexpr uint64_t kPow10[20] = {1ull,
-                                 10ull,
-                                 100ull,
-                                 1000ull,
-                                 10000ull,
-                                 100000ull,
-                                 1000000ull,
-                                 10000000ull,
-                                 100000000ull,
-                                 1000000000ull,
-                                 10000000000ull,
-                                 100000000000ull,
-                                 1000000000000ull,
-                                 10000000000000ull,
-                                 100000000000000ull,
-                                 1000000000000000ull,
-                                 10000000000000000ull,
-                                 100000000000000000ull,
-                                 1000000000000000000ull,
-                                 10000000000000000000ull};
+// 10^d for d < 8 with its leading bit moved to the top: 10^d = kPow10[d] / 2^kZ[d].
+constexpr uint64_t kPow10[8] = {1ull << 63,       10ull << 60,      100ull << 57,
+                                1000ull << 54,    10000ull << 50,   100000ull << 47,
+                                1000000ull << 44, 10000000ull << 40};
+constexpr int kZ[8] = {63, 60, 57, 54, 50, 47, 44, 40};
 
-// x * 10^d rounded to the nearest integer, ties to even, for 0 <= x < 2^53
-// and d <= 19 with a result below 2^64: the product of the significand and
-// the power of ten in 128 bits, shifted by the binary exponent.
+// x * 10^d rounded to the nearest integer, ties to even, for 0 <= x and
+// d < 8 with a result below 2^63: both significands moved to the top of 64
+// bits, their 128-bit product, whose high word shifted right by r is the
+// integer part; the bits shifted out and the low word decide the rounding.
 uint64_t scaled(double x, int d) {
   uint64_t bits = std::bit_cast<uint64_t>(x);
-  int exp = static_cast<int>(bits >> 52);
-  if (exp == 0) return 0;  // zero (the program writes no subnormal)
-  uint64_t m = (bits & ((1ull << 52) - 1)) | 1ull << 52;
-  int s = 1075 - exp;  // x = m / 2^s
-  if (s <= 0 || s >= 118) {
-    if (s >= 118) return 0;
-    std::abort();  // x >= 2^53: not in this program
-  }
-  u128 p = static_cast<u128>(m) * kPow10[d];
-  u128 t = p >> (s - 1);
-  u128 q = t >> 1;
-  if ((t & 1) != 0 && ((t << (s - 1)) != p || (q & 1) != 0)) ++q;
-  return static_cast<uint64_t>(q);
+  int e = static_cast<int>(bits >> 52);
+  if (e == 0) return 0;  // zero (the program writes no subnormal)
+  u128 p = static_cast<u128>(bits << 11 | 1ull << 63) * kPow10[d];
+  uint64_t hi = static_cast<uint64_t>(p >> 64), lo = static_cast<uint64_t>(p);
+  int r = 1022 + kZ[d] - e;  // x * 10^d = (hi + lo / 2^64) / 2^r
+  if (r <= 0) std::abort();  // not in this program
+  if (r >= 64) return r == 64 && (hi | (lo != 0)) > 1ull << 63;
+  uint64_t q = hi >> r, f = hi << (64 - r) | (lo != 0);  // f: the fraction, from its top bit
+  return q + (f > (1ull << 63) - (q & 1));               // above a half, or a half and q odd
+}
+
+// The eight decimal digits of v < 10^8 as ASCII, the most significant in the
+// lowest byte: halves, pairs and digits split in parallel lanes of one word.
+uint64_t digits8(uint64_t v) {
+  uint64_t halves = v / 10000 | (v % 10000) << 32;
+  uint64_t hi2 = (halves * 10486 >> 20) & 0x0000007F0000007F;  // each lane / 100
+  uint64_t pairs = (halves - 100 * hi2) << 16 | hi2;
+  uint64_t tens = (pairs * 103 >> 10) & 0x000F000F000F000F;  // each lane / 10
+  return tens | (pairs - 10 * tens) << 8;
+}
+
+void store8(char* p, uint64_t v) {
+  v |= 0x3030303030303030;  // the digits' ASCII
+  std::memcpy(p, &v, 8);
+}
+
+// An FW.D field (W <= 16): blanks, a minus sign unless the value rounds to
+// zero, the integer digits (a "0" below 1), the point and D digits. The
+// stores pass the field's end by up to eight bytes, which the next field or
+// the row's end overwrites. The program's values have at most eight digits.
+template <int W, int D>
+char* fixed(char* p, double x) {
+  bool neg = x < 0;
+  uint64_t v = scaled(neg ? -x : x, D);
+  if (v >= 100000000) std::abort();  // not in this program
+  uint64_t dig = digits8(v);
+  int nd = v == 0 ? 0 : 8 - std::countr_zero(dig) / 8;  // significant digits
+  int ilen = nd > D ? nd - D : 1;
+  std::memcpy(p, "                ", 16);
+  char* e = p + W - D - 1;  // the point
+  if (neg && v != 0) e[-ilen - 1] = '-';
+  store8(e - ilen, dig >> 8 * (8 - D - ilen));
+  *e = '.';
+  store8(e + 1, dig >> 8 * (8 - D));
+  return p + W;
 }
 
 constexpr char kPairs[201] =
@@ -77,65 +94,25 @@ constexpr char kPairs[201] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Writes the last n digits of v ending at e, two at a time (the program's
-// fields all fit 32 bits).
-void digits(char* e, uint32_t v, int n) {
-  for (; n >= 2; n -= 2, v /= 100) {
-    e -= 2;
-    std::memcpy(e, &kPairs[2 * (v % 100)], 2);
-  }
-  if (n > 0) *--e = static_cast<char>('0' + v % 10);
-}
-
-// An FW.D field: blanks, a minus sign unless the value rounds to zero, the
-// integer digits (a "0" below 1), the point and D digits, written from the
-// field's end. The program's values always fit their fields.
-template <int W, int D>
-char* fixed(char* p, double x) {
-  bool neg = x < 0;
-  uint64_t v64 = scaled(neg ? -x : x, D);
-  if (v64 > UINT32_MAX) std::abort();  // not in this program
-  uint32_t v = static_cast<uint32_t>(v64), ip = v / static_cast<uint32_t>(kPow10[D]);
-  std::memset(p, ' ', W);
-  char* e = p + W;
-  digits(e, v, D);
-  e -= D;
-  *--e = '.';
-  do {
-    *--e = static_cast<char>('0' + ip % 10);
-    ip /= 10;
-  } while (ip != 0);
-  if (neg && v != 0) *--e = '-';
-  return p + W;
-}
-
-// An E12.4 field of x >= 0: "  0.dddd" and "E", the exponent's sign and two
+// An E12.4 field of x >= 0: "  0.dddd", "E", the exponent's sign and two
 // digits; x = 0.dddd times ten to that exponent.
 char* expo(char* p, double x) {
-  uint32_t v = 0;
-  int k = 0;  // x = v x 10^(k - 3), 1000 <= v < 10000
+  uint64_t v = 0;
+  int k = -1;  // x = v x 10^(k - 3), 1000 <= v < 10000
   if (x != 0) {
-    // log10(2) ~ 78913 / 2^18: a first k from the binary exponent.
+    // log10(2) ~ 78913 / 2^18: a first k from the binary exponent, low by at
+    // most one; the rounding may carry v to 10000.
     k = ((static_cast<int>(std::bit_cast<uint64_t>(x) >> 52) - 1023) * 78913) >> 18;
-    for (;;) {
-      if (3 - k < 0) std::abort();  // x >= 10^4: not in this program
-      v = static_cast<uint32_t>(std::min<uint64_t>(scaled(x, 3 - k), 10000));
-      if (v >= 10000) {
-        ++k;
-      } else if (v < 1000) {
-        --k;
-      } else {
-        break;
-      }
-    }
+    while (3 - k >= 0 && (v = scaled(x, 3 - k)) >= 10000) ++k;
+    if (3 - k < 0 || v < 1000) std::abort();  // x >= 10^4 or x < 10^-4: not in this program
   }
-  int e = x == 0 ? 0 : k + 1;
-  int mag = e < 0 ? -e : e;
+  int e = k + 1, mag = e < 0 ? -e : e;
   std::memcpy(p, "  0.", 4);
-  digits(p + 8, v, 4);
+  std::memcpy(p + 4, &kPairs[2 * (v / 100)], 2);
+  std::memcpy(p + 6, &kPairs[2 * (v % 100)], 2);
   p[8] = 'E';
   p[9] = e < 0 ? '-' : '+';
-  digits(p + 12, static_cast<uint32_t>(mag), 2);
+  std::memcpy(p + 10, &kPairs[2 * mag], 2);
   return p + 12;
 }
 
