@@ -140,7 +140,8 @@ TEST(Termination, TheSystemsTwoFormats) {
   // Statements follow a plan of the format where it has one; it writes what
   // the general interpreter writes, including for formats that get none.
   for (const char* f : {slip, amp, "(2F4.1)", "('x')", "(0F4.1,'a',F4.1)", "(F4.1,(0F4.1))",
-                        "('a',2('b',F4.1),'c')", "(F3.0,2('<',2(F3.0,'>'),E9.2))"}) {
+                        "('a',2('b',F4.1),'c')", "(F3.0,2('<',2(F3.0,'>'),E9.2))",
+                        "('12345678',F4.1,'123456789',2F4.1,'it''s',F20.3,\"\")"}) {
     auto both = [f](std::initializer_list<double> v) {
       rio::f__fmtref = true;
       std::string reference = fmt(f, v);

@@ -34,14 +34,9 @@ const uint64_t f__pow10[20] = {1ull,
                                1000000000000000000ull,
                                10000000000000000000ull};
 
-namespace {
-
-// 10^0 to 10^19 as doubles: each exact.
-constexpr double kPow10d[20] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
-                                1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
-
-// f__scaled by 128-bit integer arithmetic, for any x >= 0 and d <= 19.
-[[gnu::noinline]] bool scaled_exact(double x, int32_t d, uint64_t* out) {
+// f__scaled by 128-bit integer arithmetic, for any x >= 0 and d <= 19. Out
+// of line: the callers' short paths stay free of its registers.
+[[gnu::noinline]] bool f__scaled_exact(double x, int32_t d, uint64_t* out) {
   if (!(x < 9007199254740992.0)) return false;
   uint64_t bits = std::bit_cast<uint64_t>(x);
   int exp = static_cast<int>(bits >> 52);
@@ -66,31 +61,6 @@ constexpr double kPow10d[20] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  
   if (q >> 64 != 0) return false;
   *out = static_cast<uint64_t>(q);
   return true;
-}
-
-}  // namespace
-
-// Computes x * 10^d rounded to the nearest integer, ties to even, exactly,
-// for x >= 0. Returns false when x or d is too large for 64 bits of result.
-bool f__scaled(double x, int32_t d, uint64_t* out) {
-  if (d > 19) return false;
-  // Below 2^32 the rounded product y is within 2^-22 of the exact one, so
-  // when y is farther than 2^-20 from a half its nearest integer is the
-  // exact result. Only products next to a half take the exact path.
-  double y = x * kPow10d[d];
-  if (y < 4294967296.0) {
-    int64_t q = static_cast<int64_t>(y);
-    double f = y - static_cast<double>(q);  // exact: y and q share y's unit
-    if (f < 0.5 - 0x1p-20) {
-      *out = static_cast<uint64_t>(q);
-      return true;
-    }
-    if (f > 0.5 + 0x1p-20) {
-      *out = static_cast<uint64_t>(q) + 1;
-      return true;
-    }
-  }
-  return scaled_exact(x, d, out);
 }
 
 }  // namespace rio

@@ -49,6 +49,11 @@ bool fmt_unchanged(const char* s);
 constexpr int32_t kPlanMax = 64;
 extern int16_t f__plan[kPlanMax];
 extern int32_t f__planlen, f__planloop, f__planpos;
+// A literal of the plan that is at most eight characters long and has no
+// doubled delimiter: its characters, in the order of their significance,
+// lowest first, and their number (f__planlitlen 0 for any other entry).
+extern uint64_t f__planlit[kPlanMax];
+extern uint8_t f__planlitlen[kPlanMax];
 extern bool f__fmtref;
 void fmt_plan();
 
@@ -72,9 +77,36 @@ int w_ned(const syl* p);
 int xw_end();
 int xw_rev();
 
-// x >= 0 times 10^d, exactly rounded, when it fits 64 bits; and 10^0..10^19.
-bool f__scaled(double x, int32_t d, uint64_t* out);
+// 10^0..10^19, and the same as doubles (each exact).
 extern const uint64_t f__pow10[20];
+inline constexpr double f__pow10d[20] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
+                                         1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
+                                         1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+// f__scaled by 128-bit integer arithmetic.
+bool f__scaled_exact(double x, int32_t d, uint64_t* out);
+
+// Computes x * 10^d rounded to the nearest integer, ties to even, exactly,
+// for x >= 0. Returns false when x or d is too large for 64 bits of result.
+inline bool f__scaled(double x, int32_t d, uint64_t* out) {
+  if (d > 19) return false;
+  // Below 2^32 the rounded product y is within 2^-22 of the exact one, so
+  // when y is farther than 2^-20 from a half its nearest integer is the
+  // exact result. Only products next to a half take the exact path.
+  double y = x * f__pow10d[d];
+  if (y < 4294967296.0) {
+    auto q = static_cast<int64_t>(y);
+    double f = y - static_cast<double>(q);  // exact: y and q share y's unit
+    if (f < 0.5 - 0x1p-20) {
+      *out = static_cast<uint64_t>(q);
+      return true;
+    }
+    if (f > 0.5 + 0x1p-20) {
+      *out = static_cast<uint64_t>(q) + 1;
+      return true;
+    }
+  }
+  return f__scaled_exact(x, d, out);
+}
 
 // Field writers: each puts exactly its field's characters through f__putn.
 int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len);

@@ -1,7 +1,7 @@
 // The format interpreter: runs the parsed format over the values.
 #include <cerrno>
 
-#include "fmt.h"
+#include "short_field.h"
 
 namespace rio {
 
@@ -18,41 +18,130 @@ void fmt_bg() {
 
 namespace {
 
+// Carries out the literal of plan entry k: a short one by one store (whose
+// slack past the record's end the next field or nothing overwrites), any
+// other by its writer. Returns the writer's result.
+int plan_literal(int32_t k, const syl* q) {
+  if (int32_t n = f__planlitlen[k]) {
+    store8(x_room(kSlack), f__planlit[k]);
+    f__recpos += n;
+    return 0;
+  }
+  return wrt_AP(q->p2.s);
+}
+
+// Converts the value at p by the field of q: an F field by its short path
+// where that applies, else by its writer.
+[[gnu::always_inline]] inline int plan_field(const syl* q, const char* p, int32_t len) {
+  if (q->op == E_FIELD) return wrt_E(p, q->p1, q->p2.i[0], q->p2.i[1], len);
+  double x;
+  bool sign = load_magnitude(p, len, &x);
+  return short_F(x, sign, q->p1, q->p2.i[0]) ? 0 : wrt_F(p, q->p1, q->p2.i[0], len);
+}
+
 // do_fio for a format with a plan: its entries are carried out in order, a
 // literal, a reversion or a field each, until each value has had its field.
 // It assumes what s_wsfe installs in the slots (w_ed, w_ned, xw_end, xw_rev)
 // and calls the writers they lead to directly. A null p is the statement's
 // end: the literals up to the next field or reversion, then the record end.
 int32_t plan_fio(int32_t n, const char* p, int32_t len) {
+  const int32_t last = f__planlen - 1, loop = f__planloop;
   int32_t k = f__planpos, rc = 0;
-  for (int32_t i = 0; i < n; ++i, p += len) {
-    for (;;) {
-      const syl* q = &f__syl[f__plan[k]];
-      if (q->op == QUOTED_TEXT) {
-        if (wrt_AP(q->p2.s) > 0) {
-          rc = err__fl(f__elist->err, errno, "fmt");
-          goto out;
-        }
-      } else if (p == nullptr) {
-        rc = xw_end();
-        goto out;
-      } else if (q->op == FORMAT_END) {
-        if ((rc = xw_rev()) != 0) goto out;
-      } else {
-        k = k + 1 == f__planlen ? f__planloop : k + 1;
-        int rw = q->op == F_FIELD ? wrt_F(p, q->p1, q->p2.i[0], len)
-                                  : wrt_E(p, q->p1, q->p2.i[0], q->p2.i[1], len);
-        if (rw > 0) {
-          rc = err__fl(f__elist->err, errno, "fmt");
-          goto out;
-        }
+  for (int32_t i = 0; i < n;) {
+    const syl* q = &f__syl[f__plan[k]];
+    const int32_t next = k == last ? loop : k + 1;
+    if (q->op == QUOTED_TEXT) {
+      if (plan_literal(k, q) > 0) {
+        rc = err__fl(f__elist->err, errno, "fmt");
         break;
       }
-      k = k + 1 == f__planlen ? f__planloop : k + 1;
+    } else if (p == nullptr) {
+      rc = xw_end();
+      break;
+    } else if (q->op == FORMAT_END) {
+      if ((rc = xw_rev()) != 0) break;
+    } else {
+      k = next;
+      if (plan_field(q, p, len) > 0) {
+        rc = err__fl(f__elist->err, errno, "fmt");
+        break;
+      }
+      ++i;
+      p += len;
+      continue;
+    }
+    k = next;
+  }
+  f__planpos = k;
+  return rc;
+}
+
+// Reports an operation code that the interpreter does not know.
+int32_t unknown_code(int32_t op) {
+  {
+    io_guard g;
+    fprintf(stderr, "unknown code in do_fio: %d\n%.*s\n", op, f__fmtlen, f__fmtbuf);
+  }
+  return err__fl(f__elist->err, 100, "do_fio");
+}
+
+// The general interpreter: runs the format from f__pc over the n values at
+// p, as do_fio does. Out of line: the plan path stays free of its registers.
+[[gnu::noinline]] int32_t run_fio(int32_t n, const char* p, int32_t len) {
+  // The position and the stack tops live in registers while the format runs;
+  // none of the routines called on the way reads them.
+  int32_t pc = f__pc, cp = f__cp, rp = f__rp, rc = 0;
+  for (int32_t i = 0; i < n;) {
+    const syl* q = &f__syl[pc];
+    if (q->op == REPEAT) {
+      f__cnt[++cp] = q->p1;
+      ++pc;
+    } else if (q->op == GROUP_START) {
+      f__ret[++rp] = q->p1;
+      ++pc;
+    } else if (q->op == GROUP_END) {
+      // The group runs again from its restart index, or is done.
+      const bool again = --f__cnt[cp] > 0;
+      pc = again ? 1 + f__ret[rp] : pc + 1;
+      cp -= again ? 0 : 1;
+      --rp;
+    } else if (q->op == FORMAT_END) {
+      cp = rp = 0;
+      pc = q->p1;
+      if (p == nullptr) {
+        rc = (*f__doend)();
+        break;
+      }
+      if (!f__workdone || (rc = (*f__dorevert)()) != 0) break;
+    } else if (type_f(q->op) == NONDATA_EDIT) {
+      if ((*f__doned)(q) > 0) {
+        rc = err__fl(f__elist->err, errno, "fmt");
+        break;
+      }
+      ++pc;
+    } else if (type_f(q->op) != DATA_EDIT) {
+      rc = unknown_code(q->op);
+      break;
+    } else if (f__cnt[cp] <= 0) {
+      --cp;
+      ++pc;
+    } else if (p == nullptr) {
+      rc = (*f__doend)();
+      break;
+    } else {
+      --f__cnt[cp];
+      f__workdone = 1;
+      if ((*f__doed)(q, p, len) > 0) {
+        rc = err__fl(f__elist->err, errno, "fmt");
+        break;
+      }
+      ++i;
+      p += len;
     }
   }
-out:
-  f__planpos = k;
+  f__pc = pc;
+  f__cp = cp;
+  f__rp = rp;
   return rc;
 }
 
@@ -64,91 +153,7 @@ out:
 // literals on the way, and the record is ended.
 int32_t do_fio(const int32_t* count, const void* ptr, int32_t len) {
   const char* p = static_cast<const char*>(ptr);
-  if (f__planpos >= 0) return plan_fio(*count, p, len);
-  // The position and the stack tops live in registers while the format runs;
-  // none of the routines called on the way reads them.
-  int32_t pc = f__pc, cp = f__cp, rp = f__rp;
-  int32_t rc = 0;
-  const int32_t n = *count;
-  for (int32_t i = 0; i < n; ++i, p = p != nullptr ? p + len : p) {
-    for (;;) {
-      const syl* q = &f__syl[pc];
-      // The codes this parser produces are dispatched directly; any other
-      // goes by its class.
-      switch (q->op) {
-        case REPEAT:
-          f__cnt[++cp] = q->p1;
-          ++pc;
-          continue;
-        case GROUP_START:
-          f__ret[++rp] = q->p1;
-          ++pc;
-          continue;
-        case GROUP_END:
-          if (--f__cnt[cp] <= 0) {
-            --cp;
-            --rp;
-            ++pc;
-          } else {
-            pc = 1 + f__ret[rp--];
-          }
-          continue;
-        case FORMAT_END:
-          cp = rp = 0;
-          pc = q->p1;
-          if (p == nullptr) {
-            rc = (*f__doend)();
-            goto out;
-          }
-          if (!f__workdone) goto out;
-          if ((rc = (*f__dorevert)()) != 0) goto out;
-          continue;
-        case QUOTED_TEXT:
-          goto nondata;
-        case F_FIELD:
-        case E_FIELD:
-          goto data;
-        default:
-          if (type_f(q->op) == DATA_EDIT) goto data;
-          if (type_f(q->op) == NONDATA_EDIT) goto nondata;
-          {
-            io_guard g;
-            fprintf(stderr, "unknown code in do_fio: %d\n%.*s\n", q->op, f__fmtlen, f__fmtbuf);
-          }
-          rc = err__fl(f__elist->err, 100, "do_fio");
-          goto out;
-      }
-    nondata:
-      if ((*f__doned)(&f__syl[pc]) > 0) {
-        rc = err__fl(f__elist->err, errno, "fmt");
-        goto out;
-      }
-      ++pc;
-      continue;
-    data:
-      if (f__cnt[cp] <= 0) {
-        --cp;
-        ++pc;
-        continue;
-      }
-      if (p == nullptr) {
-        rc = (*f__doend)();
-        goto out;
-      }
-      --f__cnt[cp];
-      f__workdone = 1;
-      if ((*f__doed)(&f__syl[pc], p, len) > 0) {
-        rc = err__fl(f__elist->err, errno, "fmt");
-        goto out;
-      }
-      break;
-    }
-  }
-out:
-  f__pc = pc;
-  f__cp = cp;
-  f__rp = rp;
-  return rc;
+  return f__planpos >= 0 ? plan_fio(*count, p, len) : run_fio(*count, p, len);
 }
 
 // Runs the format to its end without a value.

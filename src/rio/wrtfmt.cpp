@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "fmt.h"
+#include "short_field.h"
 
 namespace rio {
 
@@ -28,25 +28,6 @@ int asterisks(int32_t w) {
   return 0;
 }
 
-// Loads the value at ptr (a float when len is 4, else a double) as its
-// magnitude; returns whether it was negative. A negative zero is written as a
-// positive one.
-bool load_magnitude(const char* ptr, int32_t len, double* x) {
-  if (len == 4) {
-    float f;
-    memcpy(&f, ptr, sizeof f);
-    *x = f;
-  } else {
-    memcpy(x, ptr, sizeof *x);
-  }
-  if (*x < 0) {
-    *x = -*x;
-    return true;
-  }
-  *x += 0.0;  // a negative zero becomes a positive one
-  return false;
-}
-
 // Digits after the point beyond which F writes zeros, and significant digits
 // beyond which E writes zeros.
 constexpr int32_t kFMaxDigits = 344;
@@ -64,45 +45,11 @@ inline void digits_back(char* e, uint64_t v, int32_t n) {
   for (; n > 0 && v > UINT32_MAX; --n, v /= 10) *--e = static_cast<char>('0' + v % 10);
   uint32_t u = static_cast<uint32_t>(v);
   for (; n >= 2; n -= 2, u /= 100) {
-    const char* pair = &kPairs[2 * (u % 100)];
+    const char* pair = &kPairs[size_t{2} * (u % 100)];
     *--e = pair[1];
     *--e = pair[0];
   }
   if (n > 0) *--e = static_cast<char>('0' + u % 10);
-}
-
-// Fields of up to kShort columns take the short path: their blanks are one
-// fixed 16-byte store and their digits eight-byte stores, which may pass the
-// field's end by up to kSlack bytes. Those bytes lie in the room asked for and
-// beyond the record's end, where the next field or nothing overwrites them.
-constexpr int32_t kShort = 16, kSlack = 8;
-constexpr char kBlanks[kShort + 1] = "                ";
-constexpr uint64_t kZeros = 0x3030303030303030;  // eight "0" bytes
-
-// Stores the eight bytes of v in the order of their significance, lowest
-// first.
-inline void store8(char* p, uint64_t v) {
-  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
-  memcpy(p, &v, sizeof v);
-}
-
-// The eight decimal digits of v < 10^8, leading zeros included, as the byte
-// values 0 to 9, the most significant in the lowest byte: the four-digit
-// halves, their pairs and their digits split in parallel lanes.
-inline uint64_t digits8(uint32_t v) {
-  uint64_t halves = v / 10000 | static_cast<uint64_t>(v % 10000) << 32;
-  uint64_t hi2 = (halves * 10486 >> 20) & 0x0000007F0000007F;  // each lane / 100
-  uint64_t pairs = (halves - 100 * hi2) << 16 | hi2;
-  uint64_t tens = (pairs * 103 >> 10) & 0x000F000F000F000F;  // each lane / 10
-  return tens | (pairs - 10 * tens) << 8;
-}
-
-// Starts a short field of w columns whose text takes its last n: stores the
-// blanks and returns where the text begins.
-inline char* short_field(int32_t w, int64_t n) {
-  char* p = x_room(kShort + kSlack);
-  memcpy(p, kBlanks, kShort);
-  return p + (w - n);
 }
 
 int32_t count_digits(uint64_t v) {
@@ -287,35 +234,9 @@ inline bool short_sci(double x, int32_t n, uint32_t* v, int32_t* k) {
 int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len) {
   double x;
   bool sign = load_magnitude(ptr, len, &x);
+  if (short_F(x, sign, w, d)) return 0;
   uint64_t scaled;
   if (!f__scaled(x, d, &scaled)) return text_field(x, sign, w, d);
-  // The short path: a short field and at most eight digits in all, at most
-  // seven of them after the point; the digits of both sides come from one
-  // conversion.
-  if (w <= kShort && d <= 7 && scaled < 100000000) {
-    uint64_t dig = digits8(static_cast<uint32_t>(scaled));
-    int32_t nd = scaled == 0 ? 0 : 8 - std::countr_zero(dig) / 8;  // significant digits
-    int32_t ilen = nd > d ? nd - d : 1;  // digits before the point, at least a "0"
-    if (scaled == 0) sign = false;
-    bool plus = !sign && f__cplus;
-    int32_t n = ilen + 1 + d + (sign || plus ? 1 : 0);
-    if (n > w) {
-      if (nd > d || n - 1 != w) return asterisks(w);
-      ilen = 0;  // the leading zero goes
-      --n;
-    }
-    char* p = short_field(w, n);
-    if (sign) *p++ = '-';
-    if (plus) *p++ = '+';
-    // With no integer digit (ilen 0) the point, the fraction and the slack
-    // past the field take the bytes of this store.
-    store8(p, dig >> (8 * (8 - d - ilen) & 63) | kZeros);
-    p += ilen;
-    *p++ = '.';
-    if (d > 0) store8(p, dig >> 8 * (8 - d) | kZeros);
-    x_done(p + d);
-    return 0;
-  }
   return fixed_field(scaled, sign, w, d);
 }
 
@@ -342,7 +263,7 @@ int wrt_E(const char* ptr, int32_t w, int32_t d, int32_t e, int32_t len) {
     p += d;
     *p++ = 'E';
     *p++ = exp10 < 0 ? '-' : '+';
-    memcpy(p, &kPairs[2 * mag], 2);
+    memcpy(p, &kPairs[size_t{2} * static_cast<uint32_t>(mag)], 2);
     x_done(p + 2);
     return 0;
   }

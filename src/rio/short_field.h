@@ -1,0 +1,91 @@
+// The short path of the F and E writers: a field of at most kShort columns
+// and at most eight digits, converted without an intermediate text. The
+// writers and the interpreter's plan both use it.
+#pragma once
+
+#include <bit>
+#include <cstring>
+
+#include "fmt.h"
+
+namespace rio {
+
+// The short path's blanks are one fixed 16-byte store and its digits
+// eight-byte stores, which may pass the field's end by up to kSlack bytes.
+// Those bytes lie in the room asked for and beyond the record's end, where
+// the next field or nothing overwrites them.
+constexpr int32_t kShort = 16, kSlack = 8;
+inline constexpr char kBlanks[kShort + 1] = "                ";
+constexpr uint64_t kZeros = 0x3030303030303030;  // eight "0" bytes
+
+// Loads the value at ptr (a float when len is 4, else a double) as its
+// magnitude; returns whether it was negative. A negative zero is written as a
+// positive one.
+inline bool load_magnitude(const char* ptr, int32_t len, double* x) {
+  if (len == 4) {
+    float f;
+    memcpy(&f, ptr, sizeof f);
+    *x = f;
+  } else {
+    memcpy(x, ptr, sizeof *x);
+  }
+  if (*x < 0) {
+    *x = -*x;
+    return true;
+  }
+  *x += 0.0;  // a negative zero becomes a positive one
+  return false;
+}
+
+// Stores the eight bytes of v in the order of their significance, lowest
+// first.
+inline void store8(char* p, uint64_t v) {
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  memcpy(p, &v, sizeof v);
+}
+
+// The eight decimal digits of v < 10^8, leading zeros included, as the byte
+// values 0 to 9, the most significant in the lowest byte: the four-digit
+// halves, their pairs and their digits split in parallel lanes.
+inline uint64_t digits8(uint32_t v) {
+  uint64_t halves = v / 10000 | static_cast<uint64_t>(v % 10000) << 32;
+  uint64_t hi2 = (halves * 10486 >> 20) & 0x0000007F0000007F;  // each lane / 100
+  uint64_t pairs = (halves - 100 * hi2) << 16 | hi2;
+  uint64_t tens = (pairs * 103 >> 10) & 0x000F000F000F000F;  // each lane / 10
+  return tens | (pairs - 10 * tens) << 8;
+}
+
+// Starts a short field of w columns whose text takes its last n: stores the
+// blanks and returns where the text begins.
+inline char* short_field(int32_t w, int64_t n) {
+  char* p = x_room(kShort + kSlack);
+  memcpy(p, kBlanks, kShort);
+  return p + (w - n);
+}
+
+// Writes x >= 0 (negative when sign) in an Fw.d field by the short path and
+// returns true; returns false, having written nothing, unless the field has
+// at most kShort columns, at most seven digits after the point and eight in
+// all, no plus sign is asked for and the text fits without dropping its
+// leading zero. The digits of both sides come from one conversion.
+inline bool short_F(double x, bool sign, int32_t w, int32_t d) {
+  uint64_t scaled;
+  if (w > kShort || d > 7 || f__cplus != 0 || !f__scaled(x, d, &scaled) || scaled >= 100000000)
+    return false;
+  uint64_t dig = digits8(static_cast<uint32_t>(scaled));
+  int32_t nd = 8 - std::countr_zero(dig) / 8;  // significant digits; 0 for zero
+  int32_t ilen = nd > d ? nd - d : 1;          // digits before the point, at least a "0"
+  sign = sign && scaled != 0;
+  int32_t n = ilen + 1 + d + (sign ? 1 : 0);
+  if (n > w) return false;
+  char* p = short_field(w, n);
+  if (sign) *p++ = '-';
+  store8(p, dig >> (8 * (8 - d - ilen) & 63) | kZeros);
+  p += ilen;
+  *p++ = '.';
+  if (d > 0) store8(p, dig >> 8 * (8 - d) | kZeros);
+  x_done(p + d);
+  return true;
+}
+
+}  // namespace rio
