@@ -27,6 +27,7 @@ void f_init() {
   f__ubstart(p, false);
   p = &f__units[5];
   p->stream = stdin;
+  setvbuf(stdin, nullptr, _IONBF, 0);  // see t_getc
   p->seekable = f__canseek(stdin);
   p->formatted = 1;
   p->written = 0;

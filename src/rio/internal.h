@@ -157,9 +157,8 @@ constexpr int32_t MAXERR = 132;
 // the outermost call acts on it. f__dying is set once the run is ending on a
 // fatal condition; later signals are then ignored.
 extern volatile sig_atomic_t f__busy, f__sigpend, f__dying;
-// f__waiting: the run is blocked reading input, where a signal acts at once.
 // f__exiting: the end-of-process close is running, so exit() may not be called.
-extern volatile sig_atomic_t f__waiting, f__exiting;
+extern volatile sig_atomic_t f__exiting;
 void f__sigact();
 struct io_guard {
   io_guard() { f__busy = f__busy + 1; }

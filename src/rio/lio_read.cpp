@@ -3,6 +3,7 @@
 
 #include "internal.h"
 #include "lio.h"
+#include "sys.h"
 
 namespace rio {
 
@@ -25,19 +26,21 @@ int l_read(const int32_t*, const char*, int32_t, int32_t) {
   return err__fl(f__elist->err, 112, "lio read");
 }
 
-// Returns the next character of the current unit, or -1 at the end of input.
+namespace {
+bool signal_noted() { return f__sigpend != 0; }
+}  // namespace
+
+// Returns the next character of the current unit, or -1 at the end of input
+// or when a signal ends the wait for it. A signal is never acted on inside
+// the stream library's read, which may hold its lock or the heap's: the wait
+// comes first, and a signal ends it; the statement's end acts on it. The
+// streams read unbuffered, so that input the wait sees is input getc reads.
 int t_getc() {
   if (f__curunit->atend) return -1;
-  // While blocked in the read a signal acts at once; one that came just
-  // before is acted on by the end of the statement instead of waiting.
-  f__waiting = 1;
-  if (f__sigpend != 0) {
-    f__waiting = 0;
-    return -1;
-  }
   f__enter();
+  sys::wait_for_input(sys::fd_of(f__cf), signal_noted);
+  if (f__sigpend != 0) return -1;
   int ch = getc(f__cf);
-  f__waiting = 0;
   if (ch != EOF) return ch;
   if (feof(f__cf)) {
     f__curunit->atend = 1;

@@ -7,7 +7,7 @@
 
 namespace rio {
 
-volatile sig_atomic_t f__waiting, f__exiting;
+volatile sig_atomic_t f__exiting;
 
 namespace {
 
@@ -40,9 +40,9 @@ const sigrule& rule(int signo) {
 }
 
 // What the four handlers share. A handler acts at once only where the
-// interrupted code holds no stream or heap state: between run-time calls, or
-// inside the wait for input. Otherwise it notes the signal, and the end of
-// the run-time call in progress acts on it. A fault that the process raised
+// interrupted code holds no stream or heap state: between run-time calls.
+// Otherwise it notes the signal, and the end of the run-time call in
+// progress acts on it (a wait for input ends at once for it). A fault that the process raised
 // itself cannot be put off: the handler would return into it.
 void sigdie(int signo, sys::urgency u) {
   const sigrule& r = rule(signo);
@@ -51,7 +51,7 @@ void sigdie(int signo, sys::urgency u) {
     if (now) die_now(r);
     return;
   }
-  if (now || (u == sys::urgency::when_idle && (f__busy == 0 || f__waiting))) {
+  if (now || (u == sys::urgency::when_idle && f__busy == 0)) {
     f__sigpend = 0;
     sig_die(r.text, r.kill);
   }

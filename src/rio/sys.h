@@ -41,6 +41,12 @@ int write(int fd, const char* p, size_t n, size_t* done);
 // line feed is stored as two bytes.
 int64_t stored(const char* p, size_t n);
 
+// Waits until fd can be read without blocking (input, or its end), or until
+// a signal arrives, whichever comes first; noted() tells whether a signal
+// has been noted, and a signal that comes at any moment of the call, even
+// just before the wait, ends it.
+void wait_for_input(int fd, bool (*noted)());
+
 // Holds each closed standard descriptor (0, 1, 2) with one that refuses
 // writes, so that no file opened later can take its place.
 void hold_std_descriptors();

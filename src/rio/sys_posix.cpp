@@ -1,5 +1,6 @@
 // The platform interface on POSIX systems.
 #include <fcntl.h>
+#include <sys/select.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,6 +59,26 @@ int write(int fd, const char* p, size_t n, size_t* done) {
 
 int64_t stored(const char*, size_t n) { return static_cast<int64_t>(n); }
 
+namespace {
+const int kFatal[] = {SIGFPE, SIGABRT, SIGINT, SIGTERM};
+}  // namespace
+
+// The fatal signals are held off from the test of noted() until pselect
+// lets them in, atomically with the start of its wait.
+void wait_for_input(int fd, bool (*noted)()) {
+  sigset_t hold, old;
+  sigemptyset(&hold);
+  for (int s : kFatal) sigaddset(&hold, s);
+  sigprocmask(SIG_BLOCK, &hold, &old);
+  if (!noted()) {
+    fd_set in;
+    FD_ZERO(&in);
+    FD_SET(fd, &in);
+    pselect(fd + 1, &in, nullptr, nullptr, nullptr, &old);
+  }
+  sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
 void hold_std_descriptors() {
   for (int fd = 0; fd <= 2; ++fd)
     if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", O_RDONLY);
@@ -66,7 +87,6 @@ void hold_std_descriptors() {
 namespace {
 
 handler handlers[NSIG];
-const int kFatal[] = {SIGFPE, SIGABRT, SIGINT, SIGTERM};
 
 void dispatch(int signo, siginfo_t* info, void*) {
   // Raised by the process itself: a processor fault (si_code > 0) or a
