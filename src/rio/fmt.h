@@ -40,20 +40,33 @@ extern int32_t f__workdone;
 int pars_f(const char* s);
 bool fmt_unchanged(const char* s);
 
-// The plan of the parsed format (fmt_plan): indices into f__syl of the
-// literals, fields and reversions that the interpreter carries out, in order;
-// after the f__planlen-th entry the plan goes on at f__planloop. f__planlen
-// is 0 when the format has no plan. f__planpos is the statement's position in
-// it, or -1 when the statement runs the general interpreter; setting
-// f__fmtref makes every statement do so, to compare the two.
+// The plan of the parsed format (fmt_plan): the literals, fields and
+// reversions that the interpreter carries out, in order, each step with the
+// index of the one after it (after the last, the plan goes on where every
+// later pass repeats). f__planlen is 0 when the format has no plan.
+// f__planpos is the statement's position in it, or -1 when the statement runs
+// the general interpreter; setting f__fmtref makes every statement do so, to
+// compare the two.
+enum : uint8_t {
+  STEP_LITERAL,  // a literal of at most eight characters without a doubled
+                 // delimiter: text holds them, lowest first, len their number
+  STEP_TEXT,     // any other literal, written by wrt_AP
+  STEP_SHORT_F,  // an F field that the short path may write (w <= 16, d <= 7),
+                 // after the short literal in text and len, if len > 0
+  STEP_FIELD,    // any other F or E field, written by its writer
+  STEP_REVERT,   // the format's end, from where the format reverts
+};
+struct plan_step {
+  uint8_t kind;
+  uint8_t len;
+  int16_t next;
+  int16_t op;    // its operation in f__syl
+  int16_t w, d;  // a field's width and digits
+  uint64_t text;
+};
 constexpr int32_t kPlanMax = 64;
-extern int16_t f__plan[kPlanMax];
-extern int32_t f__planlen, f__planloop, f__planpos;
-// A literal of the plan that is at most eight characters long and has no
-// doubled delimiter: its characters, in the order of their significance,
-// lowest first, and their number (f__planlitlen 0 for any other entry).
-extern uint64_t f__planlit[kPlanMax];
-extern uint8_t f__planlitlen[kPlanMax];
+extern plan_step f__plan[kPlanMax];
+extern int32_t f__planlen, f__planpos;
 extern bool f__fmtref;
 void fmt_plan();
 

@@ -7,10 +7,8 @@
 
 namespace rio {
 
-int16_t f__plan[kPlanMax];
-int32_t f__planlen, f__planloop, f__planpos = -1;
-uint64_t f__planlit[kPlanMax];
-uint8_t f__planlitlen[kPlanMax];
+plan_step f__plan[kPlanMax];
+int32_t f__planlen, f__planpos = -1;
 bool f__fmtref;
 
 namespace {
@@ -19,25 +17,61 @@ namespace {
 // many times over nothing but skipped fields would take long for no plan.
 constexpr int32_t kPlanSteps = 2000;
 
-// Records operation pc, the literal whose opening delimiter is at s, as entry
-// n, with its characters when it is short and holds no doubled delimiter.
-void plan_literal(int32_t n, int32_t pc, const char* s) {
-  f__plan[n] = static_cast<int16_t>(pc);
+// The operations of the plan's steps, as the layout finds them.
+int16_t ops[kPlanMax];
+
+// The step of the literal whose opening delimiter is at s: its characters
+// when it is short and holds no doubled delimiter.
+plan_step literal_step(const char* s) {
   const char quote = *s++;
   int32_t len = 0;
   uint64_t text = 0;
   for (; len <= 8 && s[len] != 0 && s[len] != quote; ++len)
     if (len < 8) text |= static_cast<uint64_t>(static_cast<unsigned char>(s[len])) << 8 * len;
-  bool simple = len > 0 && len <= 8 && s[len] == quote && s[len + 1] != quote;
-  f__planlit[n] = text;
-  f__planlitlen[n] = static_cast<uint8_t>(simple ? len : 0);
+  if (len > 0 && len <= 8 && s[len] == quote && s[len + 1] != quote)
+    return plan_step{STEP_LITERAL, static_cast<uint8_t>(len), 0, 0, 0, 0, text};
+  return plan_step{STEP_TEXT, 0, 0, 0, 0, 0, 0};
+}
+
+// The step of operation pc.
+plan_step step_of(int32_t pc) {
+  const syl* q = &f__syl[pc];
+  plan_step step{STEP_FIELD, 0, 0, 0, 0, 0, 0};
+  if (q->op == QUOTED_TEXT) step = literal_step(q->p2.s);
+  if (q->op == FORMAT_END) step.kind = STEP_REVERT;
+  if (q->op == F_FIELD && q->p1 <= 16 && q->p2.i[0] <= 7) {
+    step.kind = STEP_SHORT_F;
+    step.w = static_cast<int16_t>(q->p1);
+    step.d = static_cast<int16_t>(q->p2.i[0]);
+  }
+  step.op = static_cast<int16_t>(pc);
+  return step;
+}
+
+// Lays the steps of the first last operations out, each with the one after
+// it; a short literal followed by a short F field becomes one step.
+void make_steps(int32_t last, int32_t loop) {
+  int32_t at[kPlanMax];  // the step that each operation begins in
+  int32_t m = 0;
+  for (int32_t k = 0; k < last; ++k) {
+    plan_step step = step_of(ops[k]);
+    at[k] = m;
+    if (step.kind == STEP_SHORT_F && m > 0 && f__plan[m - 1].kind == STEP_LITERAL && k != loop) {
+      step.len = f__plan[m - 1].len;
+      step.text = f__plan[m - 1].text;
+      at[k] = --m;
+    }
+    f__plan[m++] = step;
+  }
+  for (int32_t j = 0; j < m; ++j) f__plan[j].next = static_cast<int16_t>(j + 1 < m ? j + 1 : at[loop]);
+  f__planlen = m;
 }
 
 // Lays out the plan of the f__pc operations in f__syl by running them the
 // way do_fio does, recording each literal, each field that takes a value and
 // each reversion (as the index of its operation). The first pass from the
 // start is followed by one pass from the reversion index; after that pass's
-// last field the plan goes on at f__planloop, the end of the first pass's
+// last field the plan goes on at the end of the first pass's
 // last field, since every later pass repeats the second.
 //
 // No plan (f__planlen 0) when the format holds anything but groups, literals,
@@ -66,7 +100,7 @@ void lay_out() {
       }
       case QUOTED_TEXT:
         if (n == kPlanMax) return;
-        plan_literal(n++, pc++, q->p2.s);
+        ops[n++] = static_cast<int16_t>(pc++);
         continue;
       case F_FIELD:
       case E_FIELD:
@@ -77,7 +111,7 @@ void lay_out() {
         }
         if (n == kPlanMax) return;
         --cnt[cp];
-        f__plan[n++] = static_cast<int16_t>(pc);
+        ops[n++] = static_cast<int16_t>(pc);
         last = n;
         ++fields;
         continue;
@@ -87,17 +121,15 @@ void lay_out() {
           if (n == kPlanMax) return;
           loop = last;
           revert = n;
-          f__plan[n++] = static_cast<int16_t>(pc);
+          ops[n++] = static_cast<int16_t>(pc);
           cp = rp = 0;
           pc = q->p1;
           fields = 0;
           continue;
         }
         // Both passes end alike from the reversion index; checked all the same.
-        if (n - last != revert - loop || !std::equal(f__plan + last, f__plan + n, f__plan + loop))
-          return;
-        f__planlen = last;
-        f__planloop = loop;
+        if (n - last != revert - loop || !std::equal(ops + last, ops + n, ops + loop)) return;
+        make_steps(last, loop);
         return;
       default:
         return;
@@ -109,7 +141,6 @@ void lay_out() {
 
 void fmt_plan() {
   f__planlen = 0;
-  std::fill(f__planlitlen, f__planlitlen + kPlanMax, 0);
   lay_out();
 }
 

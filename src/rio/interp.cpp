@@ -18,59 +18,64 @@ void fmt_bg() {
 
 namespace {
 
-// Carries out the literal of plan entry k: a short one by one store (whose
-// slack past the record's end the next field or nothing overwrites), any
-// other by its writer. Returns the writer's result.
-int plan_literal(int32_t k, const syl* q) {
-  if (int32_t n = f__planlitlen[k]) {
-    store8(x_room(kSlack), f__planlit[k]);
-    f__recpos += n;
-    return 0;
-  }
-  return wrt_AP(q->p2.s);
-}
-
-// Converts the value at p by the field of q: an F field by its short path
-// where that applies, else by its writer.
-[[gnu::always_inline]] inline int plan_field(const syl* q, const char* p, int32_t len) {
-  if (q->op == E_FIELD) return wrt_E(p, q->p1, q->p2.i[0], q->p2.i[1], len);
+// Carries out a short F step on the value at p: its literal, if any, and
+// its field by the short path, both in one stretch of the record (a planned
+// format holds no sign descriptor, so no plus sign is asked for), or by the
+// writer when the short path does not apply. Returns the writer's result.
+[[gnu::always_inline]] inline bool short_F_step_fits(const plan_step& s, const char* p,
+                                                     int32_t len) {
   double x;
   bool sign = load_magnitude(p, len, &x);
-  return short_F(x, sign, q->p1, q->p2.i[0]) ? 0 : wrt_F(p, q->p1, q->p2.i[0], len);
+  char* at = x_room(kSlack + kShort + kSlack);
+  store8(at, s.text);
+  char* e = short_F_at(at + s.len, x, sign, s.w, s.d);
+  if (e != nullptr) x_done(e);
+  return e != nullptr;
 }
 
-// do_fio for a format with a plan: its entries are carried out in order, a
+int short_F_step(const plan_step& s, const char* p, int32_t len) {
+  if (short_F_step_fits(s, p, len)) return 0;
+  f__recpos += s.len;
+  return wrt_F(p, s.w, s.d, len);
+}
+
+// do_fio for a format with a plan: its steps are carried out in order, a
 // literal, a reversion or a field each, until each value has had its field.
 // It assumes what s_wsfe installs in the slots (w_ed, w_ned, xw_end, xw_rev)
-// and calls the writers they lead to directly. A null p is the statement's
-// end: the literals up to the next field or reversion, then the record end.
-int32_t plan_fio(int32_t n, const char* p, int32_t len) {
-  const int32_t last = f__planlen - 1, loop = f__planloop;
+// and calls them directly. A short literal is one store, whose slack past
+// the record's end the next field or nothing overwrites. A null p is the
+// statement's end: the literals up to the next field or reversion, then the
+// record end. Out of line: the common step in do_fio stays free of its
+// registers.
+[[gnu::noinline]] int32_t plan_fio(int32_t n, const char* p, int32_t len) {
   int32_t k = f__planpos, rc = 0;
-  for (int32_t i = 0; i < n;) {
-    const syl* q = &f__syl[f__plan[k]];
-    const int32_t next = k == last ? loop : k + 1;
-    if (q->op == QUOTED_TEXT) {
-      if (plan_literal(k, q) > 0) {
-        rc = err__fl(f__elist->err, errno, "fmt");
-        break;
-      }
-    } else if (p == nullptr) {
-      rc = xw_end();
-      break;
-    } else if (q->op == FORMAT_END) {
+  for (int32_t i = 0; i < n; k = f__plan[k].next) {
+    const plan_step& s = f__plan[k];
+    if (s.kind == STEP_SHORT_F && p != nullptr) {
+      rc = short_F_step(s, p, len);
+    } else if (s.kind == STEP_LITERAL || s.kind == STEP_SHORT_F) {
+      store8(x_room(kSlack), s.text);
+      f__recpos += s.len;
+      if (s.kind == STEP_LITERAL) continue;
+    } else if (s.kind == STEP_TEXT) {
+      rc = w_ned(&f__syl[s.op]);
+      if (rc <= 0) continue;
+    } else if (s.kind == STEP_FIELD && p != nullptr) {
+      rc = w_ed(&f__syl[s.op], p, len);
+    } else if (s.kind == STEP_REVERT && p != nullptr) {
       if ((rc = xw_rev()) != 0) break;
-    } else {
-      k = next;
-      if (plan_field(q, p, len) > 0) {
-        rc = err__fl(f__elist->err, errno, "fmt");
-        break;
-      }
-      ++i;
-      p += len;
       continue;
     }
-    k = next;
+    if (rc > 0) {
+      rc = err__fl(f__elist->err, errno, "fmt");
+      break;
+    }
+    if (p == nullptr) {  // the next field or the format's end: the record ends
+      rc = xw_end();
+      break;
+    }
+    ++i;
+    p += len;
   }
   f__planpos = k;
   return rc;
@@ -153,7 +158,14 @@ int32_t unknown_code(int32_t op) {
 // literals on the way, and the record is ended.
 int32_t do_fio(const int32_t* count, const void* ptr, int32_t len) {
   const char* p = static_cast<const char*>(ptr);
-  return f__planpos >= 0 ? plan_fio(*count, p, len) : run_fio(*count, p, len);
+  if (f__planpos < 0) return run_fio(*count, p, len);
+  // The common step, one value in a short F field, without the plan's loop.
+  const plan_step& s = f__plan[f__planpos];
+  if (*count == 1 && p != nullptr && s.kind == STEP_SHORT_F && short_F_step_fits(s, p, len)) {
+    f__planpos = s.next;
+    return 0;
+  }
+  return plan_fio(*count, p, len);
 }
 
 // Runs the format to its end without a value.

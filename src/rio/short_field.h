@@ -63,29 +63,43 @@ inline char* short_field(int32_t w, int64_t n) {
   return p + (w - n);
 }
 
-// Writes x >= 0 (negative when sign) in an Fw.d field by the short path and
-// returns true; returns false, having written nothing, unless the field has
-// at most kShort columns, at most seven digits after the point and eight in
-// all, no plus sign is asked for and the text fits without dropping its
-// leading zero. The digits of both sides come from one conversion.
-inline bool short_F(double x, bool sign, int32_t w, int32_t d) {
+// Writes x >= 0 (negative when sign) in an Fw.d field of at most kShort
+// columns and at most seven digits after the point by the short path, at
+// at, where kShort + kSlack bytes are free, and returns the field's end;
+// returns null, having decided nothing, unless the text has at most eight
+// digits and fits without dropping its leading zero. No plus sign may be
+// asked for. The digits of both sides come from one conversion.
+inline char* short_F_at(char* at, double x, bool sign, int32_t w, int32_t d) {
   uint64_t scaled;
-  if (w > kShort || d > 7 || f__cplus != 0 || !f__scaled(x, d, &scaled) || scaled >= 100000000)
-    return false;
+  if (!f__scaled(x, d, &scaled) || scaled >= 100000000) return nullptr;
   uint64_t dig = digits8(static_cast<uint32_t>(scaled));
   int32_t nd = 8 - std::countr_zero(dig) / 8;  // significant digits; 0 for zero
   int32_t ilen = nd > d ? nd - d : 1;          // digits before the point, at least a "0"
   sign = sign && scaled != 0;
   int32_t n = ilen + 1 + d + (sign ? 1 : 0);
-  if (n > w) return false;
-  char* p = short_field(w, n);
+  if (n > w) return nullptr;
+  memcpy(at, kBlanks, kShort);
+  char* p = at + (w - n);
   if (sign) *p++ = '-';
   store8(p, dig >> (8 * (8 - d - ilen) & 63) | kZeros);
   p += ilen;
   *p++ = '.';
   if (d > 0) store8(p, dig >> 8 * (8 - d) | kZeros);
-  x_done(p + d);
-  return true;
+  return p + d;
+}
+
+// short_F_at in the record.
+inline bool short_F_fits(double x, bool sign, int32_t w, int32_t d) {
+  char* e = short_F_at(x_room(kShort + kSlack), x, sign, w, d);
+  if (e != nullptr) x_done(e);
+  return e != nullptr;
+}
+
+// short_F_fits for any field: false, having written nothing, when the field
+// is wider than kShort, has more than seven digits after the point, or a
+// plus sign is asked for.
+inline bool short_F(double x, bool sign, int32_t w, int32_t d) {
+  return w <= kShort && d <= 7 && f__cplus == 0 && short_F_fits(x, sign, w, d);
 }
 
 }  // namespace rio
