@@ -3,6 +3,7 @@
 
 #include "internal.h"
 #include "lio.h"
+#include "sys.h"
 
 namespace rio {
 
@@ -35,6 +36,7 @@ int t_getc() {
     return -1;
   }
   int ch = getc(f__cf);
+  if (ch == EOF) sys::settle_input_end(sys::fd_of(f__cf));
   f__waiting = 0;
   if (ch != EOF) return ch;
   if (feof(f__cf)) {
