@@ -1,11 +1,13 @@
-// What a complete run writes.
+// What a complete run writes, with the platform's line ends.
 #pragma once
 
 #include <string>
 
+#include "platform.h"
+
 namespace testing_support {
 
-inline const std::string kConsole =
+inline const std::string kConsole = stored(
     "\n"
     " Slip Velocity Function using Smooth Ramp Distribution\n"
     "\n"
@@ -18,9 +20,10 @@ inline const std::string kConsole =
     "  DUR,DOM,NOM,EOM=  81.92  0.0766990394 4096  314.159265\n"
     "  Highest Frequency (hz)=  50.\n"
     "\n"
-    " Hit any key to stop\n";
+    " Hit any key to stop\n");
 
 // The console records written before Ramp_Slip.csv is opened.
-inline const std::string kConsoleBeforeFiles = kConsole.substr(0, kConsole.find("\n\n  DUR") + 1);
+inline const std::string kConsoleBeforeFiles =
+    kConsole.substr(0, kConsole.find(stored("\n\n  DUR")) + kLineEnd.size());
 
 }  // namespace testing_support

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -10,7 +11,8 @@
 namespace testing_support {
 
 std::string on_unit(const std::function<void()>& body) {
-  char path[] = "/tmp/ramp-unit-XXXXXX";
+  std::string templ = (std::filesystem::temp_directory_path() / "ramp-unit-XXXXXX").string();
+  char* path = templ.data();
   close(mkstemp(path));
   rio::olist o{0,         kUnit,   path,    static_cast<int32_t>(std::string_view(path).size()),
                "unknown", nullptr, nullptr, 0,
@@ -23,7 +25,7 @@ std::string on_unit(const std::function<void()>& body) {
   std::stringstream s;
   s << f.rdbuf();
   unlink(path);
-  return s.str();
+  return unstored(s.str());
 }
 
 std::string lio(const std::function<void()>& items) {

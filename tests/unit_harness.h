@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "internal.h"
+#include "platform.h"
 #include "rio.h"
 
 namespace testing_support {
@@ -15,7 +16,7 @@ namespace testing_support {
 constexpr int32_t kUnit = 20;
 
 // Connects kUnit to a fresh file, runs body, closes the unit and returns
-// what the file holds.
+// what the file holds, its line ends as line feeds.
 std::string on_unit(const std::function<void()>& body);
 
 // One list-directed record of the items that body transfers to kUnit.

@@ -63,7 +63,8 @@ void make_steps(int32_t last, int32_t loop) {
     }
     f__plan[m++] = step;
   }
-  for (int32_t j = 0; j < m; ++j) f__plan[j].next = static_cast<int16_t>(j + 1 < m ? j + 1 : at[loop]);
+  for (int32_t j = 0; j < m; ++j)
+    f__plan[j].next = static_cast<int16_t>(j + 1 < m ? j + 1 : at[loop]);
   f__planlen = m;
 }
 

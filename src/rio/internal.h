@@ -1,7 +1,9 @@
 // Run-time state and internal routines shared by the files of the run-time.
-// One thread, one statement at a time: the state is plain global data.
+// One thread, one statement at a time: the state is plain global data; only
+// the signal flags are shared with handlers that may run on another thread.
 #pragma once
 
+#include <atomic>
 #include <cassert>
 #include <csignal>
 #include <cstdint>
@@ -154,11 +156,15 @@ constexpr int32_t MAXERR = 132;
 
 // Signals. A handler acts at once only while no run-time call is in progress
 // (f__busy is 0); otherwise it leaves the signal in f__sigpend and the end of
-// the outermost call acts on it. f__dying is set once the run is ending on a
-// fatal condition; later signals are then ignored.
-extern volatile sig_atomic_t f__busy, f__sigpend, f__dying;
+// the outermost call acts on it. A handler that runs on a thread of its own
+// only ever leaves the signal there. f__dying is set once the run is ending
+// on a fatal condition; later signals are then ignored. The flags are
+// lock-free atomics, so that handlers on any thread see them as they are.
+using sigflag = std::atomic<int>;
+static_assert(sigflag::is_always_lock_free);
+extern sigflag f__busy, f__sigpend, f__dying;
 // f__exiting: the end-of-process close is running, so exit() may not be called.
-extern volatile sig_atomic_t f__exiting;
+extern sigflag f__exiting;
 void f__sigact();
 struct io_guard {
   io_guard() { f__busy = f__busy + 1; }

@@ -42,6 +42,8 @@ int t_getc() {
   if (f__sigpend != 0) return -1;
   int ch = getc(f__cf);
   if (ch != EOF) return ch;
+  sys::settle_input_end(sys::fd_of(f__cf));
+  if (f__sigpend != 0) return -1;  // the read was ended by the signal
   if (feof(f__cf)) {
     f__curunit->atend = 1;
     l_eof = 1;

@@ -7,7 +7,7 @@
 
 namespace rio {
 
-volatile sig_atomic_t f__exiting;
+sigflag f__exiting;
 
 namespace {
 
@@ -55,7 +55,8 @@ void sigdie(int signo, sys::urgency u) {
     f__sigpend = 0;
     sig_die(r.text, r.kill);
   }
-  if (f__sigpend == 0) f__sigpend = signo;
+  int none = 0;
+  f__sigpend.compare_exchange_strong(none, signo);  // the first signal counts
 }
 
 // The handlers of the floating-point exception, the abort, the interrupt and
@@ -78,8 +79,7 @@ void f_setsig() {
 
 // Acts on the signal that arrived during a run-time call.
 void f__sigact() {
-  int signo = f__sigpend;
-  f__sigpend = 0;
+  int signo = f__sigpend.exchange(0);
   if (signo == 0 || f__dying) return;
   const sigrule& r = rule(signo);
   sig_die(r.text, r.kill);

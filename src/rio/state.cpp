@@ -32,6 +32,6 @@ int32_t L_len, f__Aquote, f__lquit, f__lcount, l_eof;
 int (*l_getc)();
 int (*l_ungetc)(int, FILE*);
 
-volatile sig_atomic_t f__busy, f__sigpend, f__dying;
+sigflag f__busy, f__sigpend, f__dying;
 
 }  // namespace rio

@@ -67,6 +67,12 @@ using handler = void (*)(int signo, urgency u);
 // keep_ignored, a signal that the process was started ignoring stays ignored.
 void on_signal(int signo, handler h, bool keep_ignored);
 
+// A wait for input on fd ended without a character. Where an interrupt typed
+// at a console ends the wait before its handler has noted it (Windows runs
+// that handler on a thread of its own), this gives the handler a moment, so
+// that the caller finds the signal noted; elsewhere it returns at once.
+void settle_input_end(int fd);
+
 // A broken pipe and a file-size limit make the write fail with the system's
 // error instead of ending the process without a word.
 void ignore_write_signals();

@@ -110,6 +110,9 @@ void on_signal(int signo, handler h, bool keep_ignored) {
   if (keep_ignored && old.sa_handler == SIG_IGN) sigaction(signo, &old, nullptr);
 }
 
+// A signal that ends a read runs its handler on the reading thread first.
+void settle_input_end(int) {}
+
 void ignore_write_signals() {
   signal(SIGPIPE, SIG_IGN);
   signal(SIGXFSZ, SIG_IGN);
