@@ -53,6 +53,7 @@ enum : uint8_t {
   STEP_TEXT,     // any other literal, written by wrt_AP
   STEP_SHORT_F,  // an F field that the short path may write (w <= 16, d <= 7),
                  // after the short literal in text and len, if len > 0
+  STEP_SHORT_E,  // likewise an E field (w <= 16, 0 < d <= 8, two exponent digits)
   STEP_FIELD,    // any other F or E field, written by its writer
   STEP_REVERT,   // the format's end, from where the format reverts
 };
@@ -61,7 +62,7 @@ struct plan_step {
   uint8_t len;
   int16_t next;
   int16_t op;    // its operation in f__syl
-  int16_t w, d;  // a field's width and digits
+  int16_t w, d, e;  // a field's width, digits and exponent digits
   uint64_t text;
 };
 constexpr int32_t kPlanMax = 64;

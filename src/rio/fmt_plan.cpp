@@ -29,34 +29,39 @@ plan_step literal_step(const char* s) {
   for (; len <= 8 && s[len] != 0 && s[len] != quote; ++len)
     if (len < 8) text |= static_cast<uint64_t>(static_cast<unsigned char>(s[len])) << 8 * len;
   if (len > 0 && len <= 8 && s[len] == quote && s[len + 1] != quote)
-    return plan_step{STEP_LITERAL, static_cast<uint8_t>(len), 0, 0, 0, 0, text};
-  return plan_step{STEP_TEXT, 0, 0, 0, 0, 0, 0};
+    return plan_step{STEP_LITERAL, static_cast<uint8_t>(len), 0, 0, 0, 0, 0, text};
+  return plan_step{STEP_TEXT, 0, 0, 0, 0, 0, 0, 0};
 }
 
 // The step of operation pc.
 plan_step step_of(int32_t pc) {
   const syl* q = &f__syl[pc];
-  plan_step step{STEP_FIELD, 0, 0, 0, 0, 0, 0};
+  plan_step step{STEP_FIELD, 0, 0, 0, 0, 0, 0, 0};
   if (q->op == QUOTED_TEXT) step = literal_step(q->p2.s);
   if (q->op == FORMAT_END) step.kind = STEP_REVERT;
-  if (q->op == F_FIELD && q->p1 <= 16 && q->p2.i[0] <= 7) {
-    step.kind = STEP_SHORT_F;
-    step.w = static_cast<int16_t>(q->p1);
-    step.d = static_cast<int16_t>(q->p2.i[0]);
+  const int32_t w = q->p1, d = q->p2.i[0], e = q->p2.i[1];
+  if (q->op == F_FIELD && w <= 16 && d <= 7) step.kind = STEP_SHORT_F;
+  if (q->op == E_FIELD && w <= 16 && d > 0 && d <= 8 && (e == 0 || e == 2))
+    step.kind = STEP_SHORT_E;
+  if (step.kind == STEP_SHORT_F || step.kind == STEP_SHORT_E) {
+    step.w = static_cast<int16_t>(w);
+    step.d = static_cast<int16_t>(d);
+    step.e = static_cast<int16_t>(e);
   }
   step.op = static_cast<int16_t>(pc);
   return step;
 }
 
 // Lays the steps of the first last operations out, each with the one after
-// it; a short literal followed by a short F field becomes one step.
+// it; a short literal followed by a short field becomes one step.
 void make_steps(int32_t last, int32_t loop) {
   int32_t at[kPlanMax];  // the step that each operation begins in
   int32_t m = 0;
   for (int32_t k = 0; k < last; ++k) {
     plan_step step = step_of(ops[k]);
     at[k] = m;
-    if (step.kind == STEP_SHORT_F && m > 0 && f__plan[m - 1].kind == STEP_LITERAL && k != loop) {
+    bool short_field = step.kind == STEP_SHORT_F || step.kind == STEP_SHORT_E;
+    if (short_field && m > 0 && f__plan[m - 1].kind == STEP_LITERAL && k != loop) {
       step.len = f__plan[m - 1].len;
       step.text = f__plan[m - 1].text;
       at[k] = --m;

@@ -18,25 +18,33 @@ void fmt_bg() {
 
 namespace {
 
-// Carries out a short F step on the value at p: its literal, if any, and
-// its field by the short path, both in one stretch of the record (a planned
-// format holds no sign descriptor, so no plus sign is asked for), or by the
-// writer when the short path does not apply. Returns the writer's result.
-[[gnu::always_inline]] inline bool short_F_step_fits(const plan_step& s, const char* p,
-                                                     int32_t len) {
+// Whether step s is a short field, with the short literal before it if any.
+inline bool short_step(const plan_step& s) {
+  return s.kind == STEP_SHORT_F || s.kind == STEP_SHORT_E;
+}
+
+// Carries out short step s on the value at p by the short path: its literal,
+// if any, and its field in one stretch of the record (a planned format holds
+// no sign descriptor, so no plus sign is asked for). False, having written
+// nothing, when the short path does not apply to the value.
+[[gnu::always_inline]] inline bool short_step_fits(const plan_step& s, const char* p,
+                                                   int32_t len) {
   double x;
   bool sign = load_magnitude(p, len, &x);
   char* at = x_room(kSlack + kShort + kSlack);
   store8(at, s.text);
-  char* e = short_F_at(at + s.len, x, sign, s.w, s.d);
+  char* e = s.kind == STEP_SHORT_F ? short_F_at(at + s.len, x, sign, s.w, s.d)
+                                   : short_E_at(at + s.len, x, sign, s.w, s.d, s.e);
   if (e != nullptr) x_done(e);
   return e != nullptr;
 }
 
-int short_F_step(const plan_step& s, const char* p, int32_t len) {
-  if (short_F_step_fits(s, p, len)) return 0;
+// Short step s on the value at p: by the short path, or its literal and then
+// the field's writer. Returns the writer's result.
+int short_step_write(const plan_step& s, const char* p, int32_t len) {
+  if (short_step_fits(s, p, len)) return 0;
   f__recpos += s.len;
-  return wrt_F(p, s.w, s.d, len);
+  return s.kind == STEP_SHORT_F ? wrt_F(p, s.w, s.d, len) : wrt_E(p, s.w, s.d, s.e, len);
 }
 
 // do_fio for a format with a plan: its steps are carried out in order, a
@@ -51,9 +59,9 @@ int short_F_step(const plan_step& s, const char* p, int32_t len) {
   int32_t k = f__planpos, rc = 0;
   for (int32_t i = 0; i < n; k = f__plan[k].next) {
     const plan_step& s = f__plan[k];
-    if (s.kind == STEP_SHORT_F && p != nullptr) {
-      rc = short_F_step(s, p, len);
-    } else if (s.kind == STEP_LITERAL || s.kind == STEP_SHORT_F) {
+    if (short_step(s) && p != nullptr) {
+      rc = short_step_write(s, p, len);
+    } else if (s.kind == STEP_LITERAL || short_step(s)) {
       store8(x_room(kSlack), s.text);
       f__recpos += s.len;
       if (s.kind == STEP_LITERAL) continue;
@@ -159,12 +167,14 @@ int32_t unknown_code(int32_t op) {
 int32_t do_fio(const int32_t* count, const void* ptr, int32_t len) {
   const char* p = static_cast<const char*>(ptr);
   if (f__planpos < 0) return run_fio(*count, p, len);
-  // The common step, one value in a short F field, without the plan's loop.
+  // The common steps without the plan's loop: one value in a short field;
+  // the statement's end at a field or at the format's end.
   const plan_step& s = f__plan[f__planpos];
-  if (*count == 1 && p != nullptr && s.kind == STEP_SHORT_F && short_F_step_fits(s, p, len)) {
+  if (*count == 1 && p != nullptr && short_step(s) && short_step_fits(s, p, len)) {
     f__planpos = s.next;
     return 0;
   }
+  if (p == nullptr && s.len == 0 && s.kind >= STEP_SHORT_F) return xw_end();
   return plan_fio(*count, p, len);
 }
 

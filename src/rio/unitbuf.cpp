@@ -49,7 +49,11 @@ void f__ubstart(unitrec* x, bool fresh) {
   b.fresh = fresh;
 }
 
-int f__ubput(unitrec* x, const char* p, uint32_t n) {
+namespace {
+
+// f__ubput when the record does not fit what the buffer has left, or the
+// buffer is still to be made.
+[[gnu::noinline]] int put_slowly(unitrec* x, const char* p, uint32_t n) {
   unitbuf& b = buffer_of(x);
   if (b.len + static_cast<uint64_t>(n) > kUnitBuf || b.nrec == kUnitRecs)
     if (int e = f__ubflush(x)) return e;
@@ -66,6 +70,19 @@ int f__ubput(unitrec* x, const char* p, uint32_t n) {
   b.len += n;
   b.ends[b.nrec++] = b.len;
   return b.eager ? f__ubflush(x) : 0;
+}
+
+}  // namespace
+
+int f__ubput(unitrec* x, const char* p, uint32_t n) {
+  unitbuf& b = buffer_of(x);
+  if (b.data == nullptr || b.len + static_cast<uint64_t>(n) > kUnitBuf ||
+      b.nrec == kUnitRecs || b.eager)
+    return put_slowly(x, p, n);
+  memcpy(b.data + b.len, p, n);
+  b.len += n;
+  b.ends[b.nrec++] = b.len;
+  return 0;
 }
 
 int f__ubflush(unitrec* x) {

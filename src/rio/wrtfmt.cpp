@@ -33,12 +33,6 @@ int asterisks(int32_t w) {
 constexpr int32_t kFMaxDigits = 344;
 constexpr int32_t kEMaxDigits = 40;
 
-// The two-digit texts "00" to "99".
-constexpr char kPairs[201] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
 // Writes the last n digits of v, leading zeros included, ending at e: two
 // at a time while they fit 32 bits.
 inline void digits_back(char* e, uint64_t v, int32_t n) {
@@ -115,26 +109,6 @@ int32_t sci_digits(double x, int32_t prec, char* sig) {
   int32_t k = 0;
   for (const char* t = epos + 2; *t; ++t) k = k * 10 + (*t - '0');
   return epos[1] == '-' ? -k : k;
-}
-
-// The n <= 8 significant digits of x > 0, exactly rounded, as v with
-// 10^(n-1) <= v < 10^n, and the exponent k of x = v x 10^(k-n+1); false when
-// the exact scaling does not reach them (x too large or too small).
-inline bool short_sci(double x, int32_t n, uint32_t* v, int32_t* k) {
-  // log10(2) ~ 78913 / 2^18: an estimate of k, low by at most one.
-  int32_t e2 = static_cast<int32_t>(std::bit_cast<uint64_t>(x) >> 52) - 1023;
-  *k = (e2 * 78913) >> 18;
-  for (int tries = 0; tries < 3; ++tries) {
-    int32_t s = n - 1 - *k;
-    uint64_t q;
-    if (s < 0 || !f__scaled(x, s, &q) || q < f__pow10[n - 1]) return false;
-    if (q < f__pow10[n]) {
-      *v = static_cast<uint32_t>(q);
-      return true;
-    }
-    ++*k;  // k was low, or the digits rounded up to 10^n
-  }
-  return false;
 }
 
 // Writes the F field of x >= 0 from its decimal text, for the values whose
@@ -246,25 +220,9 @@ int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len) {
 int wrt_E(const char* ptr, int32_t w, int32_t d, int32_t e, int32_t len) {
   double x;
   bool sign = load_magnitude(ptr, len, &x);
-  // The short path: a finite value above zero with at most eight digits, a
-  // short field with room for them and two exponent digits after the "E".
-  int64_t room = static_cast<int64_t>(w) - (d + 5) - (sign ? 1 : 0);
-  uint32_t v;
-  int32_t k;
-  if (w <= kShort && d > 0 && d <= 8 && (e == 0 || e == 2) && room >= 0 && x > 0 &&
-      short_sci(x, d, &v, &k) && k >= -100 && k < 99) {
-    int32_t exp10 = k + 1, mag = exp10 < 0 ? -exp10 : exp10;
-    bool zero = room > 0;
-    char* p = short_field(w, w - room + (zero ? 1 : 0));
-    if (sign) *p++ = '-';
-    if (zero) *p++ = '0';
-    *p++ = '.';
-    store8(p, digits8(v) >> 8 * (8 - d) | kZeros);
-    p += d;
-    *p++ = 'E';
-    *p++ = exp10 < 0 ? '-' : '+';
-    memcpy(p, &kPairs[size_t{2} * static_cast<uint32_t>(mag)], 2);
-    x_done(p + 2);
+  char* p = short_E_at(x_room(kShort + kSlack), x, sign, w, d, e);
+  if (p != nullptr) {
+    x_done(p);
     return 0;
   }
   return e_field(x, sign, w, d, e);
