@@ -61,7 +61,7 @@ struct plan_step {
   uint8_t kind;
   uint8_t len;
   int16_t next;
-  int16_t op;    // its operation in f__syl
+  int16_t op;       // its operation in f__syl
   int16_t w, d, e;  // a field's width, digits and exponent digits
   uint64_t text;
 };

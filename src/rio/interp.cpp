@@ -27,8 +27,7 @@ inline bool short_step(const plan_step& s) {
 // if any, and its field in one stretch of the record (a planned format holds
 // no sign descriptor, so no plus sign is asked for). False, having written
 // nothing, when the short path does not apply to the value.
-[[gnu::always_inline]] inline bool short_step_fits(const plan_step& s, const char* p,
-                                                   int32_t len) {
+[[gnu::always_inline]] inline bool short_step_fits(const plan_step& s, const char* p, int32_t len) {
   double x;
   bool sign = load_magnitude(p, len, &x);
   char* at = x_room(kSlack + kShort + kSlack);
@@ -87,6 +86,17 @@ int short_step_write(const plan_step& s, const char* p, int32_t len) {
   }
   f__planpos = k;
   return rc;
+}
+
+// One value on a plan. The common step, a short field, goes without the
+// plan's loop; a field of the value's own is tried by its short path first.
+[[gnu::noinline]] int32_t plan_value(const char* p, int32_t len) {
+  const plan_step& s = f__plan[f__planpos];
+  if (short_step(s) && short_step_fits(s, p, len)) {
+    f__planpos = s.next;
+    return 0;
+  }
+  return plan_fio(1, p, len);
 }
 
 // Reports an operation code that the interpreter does not know.
@@ -167,19 +177,22 @@ int32_t unknown_code(int32_t op) {
 int32_t do_fio(const int32_t* count, const void* ptr, int32_t len) {
   const char* p = static_cast<const char*>(ptr);
   if (f__planpos < 0) return run_fio(*count, p, len);
-  // The common steps without the plan's loop: one value in a short field;
-  // the statement's end at a field or at the format's end.
-  const plan_step& s = f__plan[f__planpos];
-  if (*count == 1 && p != nullptr && short_step(s) && short_step_fits(s, p, len)) {
-    f__planpos = s.next;
-    return 0;
-  }
-  if (p == nullptr && s.len == 0 && s.kind >= STEP_SHORT_F) return xw_end();
+  if (*count == 1 && p != nullptr) return plan_value(p, len);
   return plan_fio(*count, p, len);
 }
 
 // Runs the format to its end without a value.
 int32_t en_fio() {
+  // The common end on a plan: at a field or at the format's end the record
+  // ends, after the short literal before a short field.
+  if (f__planpos >= 0) {
+    const plan_step& s = f__plan[f__planpos];
+    if (short_step(s)) {
+      store8(x_room(kSlack), s.text);
+      f__recpos += s.len;
+    }
+    if (s.kind >= STEP_SHORT_F) return xw_end();
+  }
   static const int32_t one = 1;
   return do_fio(&one, nullptr, 0);
 }

@@ -76,8 +76,8 @@ namespace {
 
 int f__ubput(unitrec* x, const char* p, uint32_t n) {
   unitbuf& b = buffer_of(x);
-  if (b.data == nullptr || b.len + static_cast<uint64_t>(n) > kUnitBuf ||
-      b.nrec == kUnitRecs || b.eager)
+  if (b.data == nullptr || b.len + static_cast<uint64_t>(n) > kUnitBuf || b.nrec == kUnitRecs ||
+      b.eager)
     return put_slowly(x, p, n);
   memcpy(b.data + b.len, p, n);
   b.len += n;
