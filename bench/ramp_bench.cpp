@@ -7,6 +7,7 @@
 #include "internal.h"
 #include "rio.h"
 #include "spectral.h"
+#include "statements.h"
 
 namespace {
 
@@ -14,11 +15,7 @@ constexpr int32_t kUnit = 20;
 
 // Connects kUnit to /dev/null once.
 void connect() {
-  static bool done = [] {
-    rio::olist o{0, kUnit, "/dev/null", 9, "unknown", nullptr, nullptr, 0, nullptr};
-    rio::f_open(&o);
-    return true;
-  }();
+  static bool done = rio::open_unit(kUnit, "/dev/null") == 0;
   (void)done;
 }
 
@@ -38,15 +35,6 @@ void BM_dwvfast(benchmark::State& state) {
 }
 BENCHMARK(BM_dwvfast)->RangeMultiplier(2)->Range(1 << 6, 1 << 20);
 
-template <int N>
-void row(const char* format, const double (&values)[N]) {
-  rio::cilist io{0, kUnit, 0, format, 0};
-  int32_t one = 1;
-  rio::s_wsfe(&io);
-  for (double v : values) rio::do_fio(&one, &v, sizeof v);
-  rio::e_wsfe();
-}
-
 // Time per row, shown as "per_row" beside the time per iteration.
 void per_row(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
@@ -59,8 +47,8 @@ void per_row(benchmark::State& state) {
 // values, end.
 void BM_slip_row(benchmark::State& state) {
   connect();
-  const double v[4] = {1.91, 0.5262575, 0.5052630, -0.0058313};
-  for (auto _ : state) row("(F8.4,3(\x02,\x02,F15.7))", v);
+  const rio::cilist io{0, kUnit, 0, "(F8.4,3(\x02,\x02,F15.7))", 0};
+  for (auto _ : state) rio::row(io, 1.91, 0.5262575, 0.5052630, -0.0058313);
   per_row(state);
 }
 BENCHMARK(BM_slip_row);
@@ -70,8 +58,8 @@ BENCHMARK(BM_slip_row)->Iterations(100000);
 
 void BM_spectrum_row(benchmark::State& state) {
   connect();
-  const double v[3] = {0.0122070, 0.98033, 0.075191};
-  for (auto _ : state) row("(F8.4,3(\x02,\x02,E12.4))", v);
+  const rio::cilist io{0, kUnit, 0, "(F8.4,3(\x02,\x02,E12.4))", 0};
+  for (auto _ : state) rio::row(io, 0.0122070, 0.98033, 0.075191);
   per_row(state);
 }
 BENCHMARK(BM_spectrum_row);
@@ -79,19 +67,7 @@ BENCHMARK(BM_spectrum_row)->Iterations(100000);
 
 void BM_list_record(benchmark::State& state) {
   connect();
-  for (auto _ : state) {
-    rio::cilist io{0, kUnit, 0, nullptr, 0};
-    int32_t tc = rio::TYCHAR, td = rio::TYDREAL, ti = rio::TYINT, one = 1;
-    double dur = 81.92, dom = 0.0766990394, eom = 314.159265;
-    int32_t nom = 4096;
-    rio::s_wsle(&io);
-    rio::do_lio(&tc, &one, " DUR,DOM,NOM,EOM=", 17);
-    rio::do_lio(&td, &one, &dur, 8);
-    rio::do_lio(&td, &one, &dom, 8);
-    rio::do_lio(&ti, &one, &nom, 4);
-    rio::do_lio(&td, &one, &eom, 8);
-    rio::e_wsle();
-  }
+  for (auto _ : state) rio::say(kUnit, " DUR,DOM,NOM,EOM=", 81.92, 0.0766990394, 4096, 314.159265);
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_list_record);

@@ -14,6 +14,7 @@
 #include "field_reference.h"
 #include "fmt.h"
 #include "lio.h"
+#include "statements.h"
 
 namespace {
 
@@ -75,10 +76,7 @@ double pass_cost() {
 std::string statement(const std::string& format, const std::vector<double>& values, bool valid,
                       bool reference) {
   if (valid) {
-    rio::olist o{1,       kUnit,   file_path, static_cast<int32_t>(strlen(file_path)),
-                 nullptr, nullptr, nullptr,   0,
-                 nullptr};
-    check(rio::f_open(&o) == 0, "the scratch file opens");
+    check(rio::open_unit(kUnit, file_path, 1) == 0, "the scratch file opens");
   }
   rio::f__fmtref = reference;
   rio::cilist io{1, valid ? kUnit : kNullUnit, 0, format.c_str(), 0};
@@ -93,8 +91,7 @@ std::string statement(const std::string& format, const std::vector<double>& valu
   }
   rio::f__fmtref = false;
   if (!valid) return refused ? "refused" : "";
-  rio::cllist c{1, kUnit, nullptr};
-  check(rio::f_clos(&c) == 0, "the scratch file closes");
+  check(rio::close_unit(kUnit, 1) == 0, "the scratch file closes");
   std::string bytes;
   if (FILE* f = fopen(file_path, "rb")) {
     char buf[4096];
@@ -118,7 +115,7 @@ void statements(const std::string& format, const std::vector<double>& values) {
     rio::f__fmtbuf = copy.c_str();
     valid = rio::pars_f(copy.c_str()) == 0;
     if (valid && pass_cost() > 20000) return;
-    rio::f__init = kInitialised;
+    rio::f__init = rio::kInitialised;
   }
   std::string planned = statement(format, values, valid, false);
   check(valid == (planned != "refused"), "a format is refused exactly when it does not parse");
@@ -175,8 +172,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (fd < 0) abort();
   close(fd);
   atexit([] { unlink(file_path); });
-  rio::olist o{1, kNullUnit, "/dev/null", 9, nullptr, nullptr, nullptr, 0, nullptr};
-  if (rio::f_open(&o) != 0) abort();
+  if (rio::open_unit(kNullUnit, "/dev/null", 1) != 0) abort();
   return 0;
 }
 

@@ -122,7 +122,9 @@ inline bool f__scaled(double x, int32_t d, uint64_t* out) {
   return f__scaled_exact(x, d, out);
 }
 
-// Field writers: each puts exactly its field's characters through f__putn.
+// Field writers: each puts exactly its field's characters into the record
+// buffer. F and E fields make room for the whole field at once (x_room) and
+// say where it ends (x_done); literals store through x_putc.
 int wrt_F(const char* ptr, int32_t w, int32_t d, int32_t len);
 int wrt_E(const char* ptr, int32_t w, int32_t d, int32_t e, int32_t len);
 int wrt_AP(const char* s);

@@ -63,11 +63,11 @@ inline const char* gt_digits(const char* s, int32_t* n) {
   return s;
 }
 
+inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
+
 // Reads an unsigned decimal number, blanks allowed anywhere in it. Without a
 // digit, stores def and returns s, or null when def is 0. A number beyond
 // 32 bits gives null.
-inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
-
 inline const char* gt_num(const char* s, int32_t* n, int32_t def) {
   s = skip_blanks(s);
   if (!is_digit(*s)) {

@@ -18,7 +18,9 @@ constexpr int MXUNIT = 100;
 // One entry of the unit table.
 struct unitrec {
   FILE* stream;  // null: not connected
-  char* name;    // heap copy of the file name; null for the standard streams
+  char* name;    // the file name: a heap copy that the unit owns from open to close; null
+                 // for the standard streams (a failed open's report may point it at
+                 // the record buffer, as the run then ends)
   int32_t recl;
   int32_t seekable;
   int32_t formatted;
@@ -50,16 +52,14 @@ extern int32_t f__external, f__reading, f__sequential, f__formatted;
 extern const char* f__fmtbuf;
 extern int32_t f__fmtlen;
 extern const cilist* f__elist;
-extern int32_t f__scale, f__cplus, f__cblank, f__nonl;
-extern int f__xargc;
-extern char** f__xargv;
+extern int32_t f__cplus, f__nonl;
 
 // The record buffer.
 constexpr int32_t kBuf0Len = 400;
 extern char f__buf0[kBuf0Len];
 extern char* f__buf;
 extern int32_t f__buflen;
-extern int32_t f__recpos, f__hiwater, f__cursor;
+extern int32_t f__recpos, f__hiwater;
 
 // Routine slots, filled afresh by every statement start.
 extern void (*f__putn)(int);
@@ -70,10 +70,16 @@ extern int (*f__doed)(const syl*, const char*, int32_t);
 extern int (*f__doned)(const syl*);
 extern int (*f__dorevert)();
 
-// List-directed state.
-extern int32_t L_len, f__Aquote, f__lquit, f__lcount, l_eof;
-extern int (*l_getc)();
-extern int (*l_ungetc)(int, FILE*);
+// State that the run-time sets and nothing in it reads: the statements set
+// it as they always have, so that a program or a debugger that looks at it
+// finds what it expects, and so that the descriptors that would read it (a
+// scale factor, blank mode, positioning) and the argument queries can come
+// without changing the starts. The list-directed ones are in lio.h.
+extern int32_t f__scale;   // scale factor: 0 at every formatted start
+extern int32_t f__cblank;  // the unit's blank mode, copied at a formatted start
+extern int32_t f__cursor;  // pending move of the record position: always 0
+extern int f__xargc;       // the command-line arguments, kept by start-up
+extern char** f__xargv;
 
 // Stream modes, indexed by `formatted`, plus 2 for reading and writing.
 extern const char* const f__r_mode[2];

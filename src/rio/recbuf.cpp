@@ -39,7 +39,8 @@ int32_t f__putbuf(int c) {
   return 0;
 }
 
-// Ends the current record in the middle of a statement.
+// Ends the current record: in the middle of a statement (a list-directed
+// record that is full), at a format's reversion and at a statement's end.
 int x_wSL() {
   f__putbuf('\n');
   f__recpos = f__cursor = f__hiwater = 0;

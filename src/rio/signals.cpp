@@ -7,8 +7,6 @@
 
 namespace rio {
 
-sigflag f__exiting;
-
 namespace {
 
 struct sigrule {

@@ -1,5 +1,7 @@
-// Definitions of the run-time's global state, zero at start.
+// Definitions of the run-time's global state, zero at start, grouped as in
+// internal.h and lio.h.
 #include "internal.h"
+#include "lio.h"
 
 namespace rio {
 
@@ -11,14 +13,12 @@ int32_t f__external, f__reading, f__sequential, f__formatted;
 const char* f__fmtbuf;
 int32_t f__fmtlen;
 const cilist* f__elist;
-int32_t f__scale, f__cplus, f__cblank, f__nonl;
-int f__xargc;
-char** f__xargv;
+int32_t f__cplus, f__nonl;
 
 char f__buf0[kBuf0Len];
 char* f__buf = f__buf0;
 int32_t f__buflen = kBuf0Len;
-int32_t f__recpos, f__hiwater, f__cursor;
+int32_t f__recpos, f__hiwater;
 
 void (*f__putn)(int);
 int (*f__donewrec)();
@@ -28,10 +28,15 @@ int (*f__doed)(const syl*, const char*, int32_t);
 int (*f__doned)(const syl*);
 int (*f__dorevert)();
 
-int32_t L_len, f__Aquote, f__lquit, f__lcount, l_eof;
+int32_t f__scale, f__cblank, f__cursor;
+int f__xargc;
+char** f__xargv;
+
+int32_t L_len;
+int32_t f__Aquote, f__lquit, f__lcount, l_eof;
 int (*l_getc)();
 int (*l_ungetc)(int, FILE*);
 
-sigflag f__busy, f__sigpend, f__dying;
+sigflag f__busy, f__sigpend, f__dying, f__exiting;
 
 }  // namespace rio

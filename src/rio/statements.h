@@ -42,7 +42,8 @@ void row(const cilist& io, Values... values) {
   e_wsfe();
 }
 
-// Connects unit to the file name with status "unknown".
+// Connects unit to the file name with status "unknown". With err set, an
+// error is returned instead of ending the run.
 inline int32_t open_unit(int32_t unit, std::string_view name, int32_t err = 0) {
   olist o{err,     unit, name.data(), static_cast<int32_t>(name.size()), "unknown", nullptr,
           nullptr, 0,    nullptr};
@@ -50,8 +51,8 @@ inline int32_t open_unit(int32_t unit, std::string_view name, int32_t err = 0) {
 }
 
 // Disconnects unit, keeping its file.
-inline int32_t close_unit(int32_t unit) {
-  cllist c{0, unit, nullptr};
+inline int32_t close_unit(int32_t unit, int32_t err = 0) {
+  cllist c{err, unit, nullptr};
   return f_clos(&c);
 }
 

@@ -10,9 +10,8 @@ namespace rio {
 
 namespace {
 
-// Formatted output always stores through x_putc, which every formatted start
-// installs in f__putn; a writer that knows its field's length makes room once
-// and then stores one character at a time.
+// The writers know their field's length: they make room for it once
+// (x_room), store its characters one at a time and say where it ends.
 char* put_n(char* p, const char* s, int32_t n) {
   for (int32_t i = 0; i < n; ++i) *p++ = s[i];
   return p;
