@@ -47,6 +47,12 @@ int64_t stored(const char* p, size_t n);
 // just before the wait, ends it.
 void wait_for_input(int fd, bool (*noted)());
 
+// A wait for input on fd ended without a character. Where an interrupt typed
+// at a console ends the wait before its handler has noted it (Windows runs
+// that handler on a thread of its own), this gives the handler a moment, so
+// that the caller finds the signal noted; elsewhere it returns at once.
+void settle_input_end(int fd);
+
 // Holds each closed standard descriptor (0, 1, 2) with one that refuses
 // writes, so that no file opened later can take its place.
 void hold_std_descriptors();
@@ -66,12 +72,6 @@ using handler = void (*)(int signo, urgency u);
 // while it runs, and without restarting an interrupted wait for input. With
 // keep_ignored, a signal that the process was started ignoring stays ignored.
 void on_signal(int signo, handler h, bool keep_ignored);
-
-// A wait for input on fd ended without a character. Where an interrupt typed
-// at a console ends the wait before its handler has noted it (Windows runs
-// that handler on a thread of its own), this gives the handler a moment, so
-// that the caller finds the signal noted; elsewhere it returns at once.
-void settle_input_end(int fd);
 
 // A broken pipe and a file-size limit make the write fail with the system's
 // error instead of ending the process without a word.
