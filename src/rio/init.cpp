@@ -14,8 +14,8 @@ void f_setarg(int argc, char** argv) {
 int32_t f__canseek(FILE* f) { return sys::is_terminal(sys::fd_of(f)) ? 0 : 1; }
 
 // Connects units 0, 5 and 6 to standard error, input and output. Called by
-// every statement start while f__init is not exactly kInitialised, which makes it the
-// guard against a statement started inside another.
+// every statement start while f__init is not exactly kInitialised, which
+// makes it the guard against a statement started inside another.
 void f_init() {
   if (f__init & kInStatement) f__fatal(131, "I/O recursion");
   f__init = kInitialised;

@@ -23,10 +23,17 @@ inline bool short_step(const plan_step& s) {
   return s.kind == STEP_SHORT_F || s.kind == STEP_SHORT_E;
 }
 
+// Stores the short literal of step s (none when its len is 0) in one store,
+// whose slack past the record's end the next field or nothing overwrites.
+inline void put_literal(const plan_step& s) {
+  store8(x_room(kSlack), s.text);
+  f__recpos += s.len;
+}
+
 // Carries out short step s on the value at p by the short path: its literal,
 // if any, and its field in one stretch of the record (a planned format holds
-// no sign descriptor, so no plus sign is asked for). False, having written
-// nothing, when the short path does not apply to the value.
+// no sign descriptor, so no plus sign is asked for). False, the record
+// unchanged, when the short path does not apply to the value.
 [[gnu::always_inline]] inline bool short_step_fits(const plan_step& s, const char* p, int32_t len) {
   double x;
   bool sign = load_magnitude(p, len, &x);
@@ -49,8 +56,7 @@ int short_step_write(const plan_step& s, const char* p, int32_t len) {
 // do_fio for a format with a plan: its steps are carried out in order, a
 // literal, a reversion or a field each, until each value has had its field.
 // It assumes what s_wsfe installs in the slots (w_ed, w_ned, xw_end, xw_rev)
-// and calls them directly. A short literal is one store, whose slack past
-// the record's end the next field or nothing overwrites. A null p is the
+// and calls them directly. A null p is the
 // statement's end: the literals up to the next field or reversion, then the
 // record end. Out of line: the common step in do_fio stays free of its
 // registers.
@@ -61,8 +67,7 @@ int short_step_write(const plan_step& s, const char* p, int32_t len) {
     if (short_step(s) && p != nullptr) {
       rc = short_step_write(s, p, len);
     } else if (s.kind == STEP_LITERAL || short_step(s)) {
-      store8(x_room(kSlack), s.text);
-      f__recpos += s.len;
+      put_literal(s);
       if (s.kind == STEP_LITERAL) continue;
     } else if (s.kind == STEP_TEXT) {
       rc = w_ned(&f__syl[s.op]);
@@ -187,10 +192,7 @@ int32_t en_fio() {
   // ends, after the short literal before a short field.
   if (f__planpos >= 0) {
     const plan_step& s = f__plan[f__planpos];
-    if (short_step(s)) {
-      store8(x_room(kSlack), s.text);
-      f__recpos += s.len;
-    }
+    if (short_step(s)) put_literal(s);
     if (s.kind >= STEP_SHORT_F) return xw_end();
   }
   static const int32_t one = 1;
