@@ -200,11 +200,16 @@ TEST(FixedConversion, MatchesTheStreamLibrary) {
     values.push_back(std::ldexp(static_cast<double>(gen() % 4096), -static_cast<int>(gen() % 20)));
   }
   for (double x : values) {
+    std::string planned;  // the fields of a planned format's record, each by its quick path
     for (int d : {0, 1, 4, 7, 8, 12, 19, 20}) {
       for (int w : {d + 2, d + 9, 40}) {
         ASSERT_EQ(f_field(x, w, d), f_field_reference(x, w, d)) << x << " F" << w << "." << d;
+        if (w <= 16 && d <= 7) planned += f_field_reference(x, w, d);
       }
     }
+    ASSERT_EQ(fmt("(F2.0,F9.0,F3.1,F10.1,F6.4,F13.4,F9.7,F16.7)", {x, x, x, x, x, x, x, x}),
+              planned + "\n")
+        << x;
   }
 }
 
@@ -242,6 +247,10 @@ TEST(ScientificConversion, MatchesTheStreamLibrary) {
       int got = std::atoi(e.c_str() + (e[0] == 'E' ? 1 : 0));
       ASSERT_EQ(got, exp) << x << " E." << d << " " << f;
     }
+    // A planned format's fields, each by its quick path, as the writer's.
+    std::string planned = e_field(x, 9, 1) + e_field(-x, 10, 2) + e_field(x, 10, 4) +
+                          e_field(-x, 10, 4) + e_field(-x, 12, 7) + e_field(x, 16, 8) + "\n";
+    ASSERT_EQ(fmt("(E9.1,E10.2,E10.4,E10.4,E12.7,E16.8)", {x, -x, x, -x, -x, x}), planned) << x;
   }
 }
 

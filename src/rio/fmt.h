@@ -51,9 +51,10 @@ enum : uint8_t {
   STEP_LITERAL,  // a literal of at most eight characters without a doubled
                  // delimiter: text holds them, lowest first, len their number
   STEP_TEXT,     // any other literal, written by wrt_AP
-  STEP_SHORT_F,  // an F field that the short path may write (w <= 16, d <= 7),
+  STEP_SHORT_F,  // an F field that the short path may write (d < w <= 16, d <= 7),
                  // after the short literal in text and len, if len > 0
-  STEP_SHORT_E,  // likewise an E field (w <= 16, 0 < d <= 8, two exponent digits)
+  STEP_SHORT_E,  // likewise an E field (d + 5 <= w <= 16, 0 < d <= 8, two
+                 // exponent digits)
   STEP_FIELD,    // any other F or E field, written by its writer
   STEP_REVERT,   // the format's end, from where the format reverts
 };
@@ -63,6 +64,9 @@ struct plan_step {
   int16_t next;
   int16_t op;       // its operation in f__syl
   int16_t w, d, e;  // a field's width, digits and exponent digits
+  // A short field's columns before its point (w - d - 1, or w - d - 5 before
+  // "E+xx"), and 8 (8 - d): the shift that leaves its last d of eight digits.
+  uint8_t before, shift;
   uint64_t text;
 };
 constexpr int32_t kPlanMax = 64;
@@ -99,27 +103,25 @@ inline constexpr double f__pow10d[20] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6
 // f__scaled by 128-bit integer arithmetic.
 bool f__scaled_exact(double x, int32_t d, uint64_t* out);
 
+// Computes x * 10^d rounded to the nearest integer, ties to even, when that
+// needs no exact arithmetic: false when the product is 2^32 or above or next
+// to a half. Below 2^32 the rounded product y is within 2^-22 of the exact
+// one, so when y is farther than 2^-20 from a half its nearest integer is the
+// exact result. For x >= 0 and d <= 19.
+inline bool f__scaled_near(double x, int32_t d, uint64_t* out) {
+  double y = x * f__pow10d[d];
+  if (!(y < 4294967296.0)) return false;
+  auto q = static_cast<int64_t>(y);
+  double f = y - static_cast<double>(q);  // exact: y and q share y's unit
+  *out = static_cast<uint64_t>(q) + (f > 0.5 ? 1 : 0);
+  return f < 0.5 - 0x1p-20 || f > 0.5 + 0x1p-20;
+}
+
 // Computes x * 10^d rounded to the nearest integer, ties to even, exactly,
 // for x >= 0. Returns false when x or d is too large for 64 bits of result.
 inline bool f__scaled(double x, int32_t d, uint64_t* out) {
   if (d > 19) return false;
-  // Below 2^32 the rounded product y is within 2^-22 of the exact one, so
-  // when y is farther than 2^-20 from a half its nearest integer is the
-  // exact result. Only products next to a half take the exact path.
-  double y = x * f__pow10d[d];
-  if (y < 4294967296.0) {
-    auto q = static_cast<int64_t>(y);
-    double f = y - static_cast<double>(q);  // exact: y and q share y's unit
-    if (f < 0.5 - 0x1p-20) {
-      *out = static_cast<uint64_t>(q);
-      return true;
-    }
-    if (f > 0.5 + 0x1p-20) {
-      *out = static_cast<uint64_t>(q) + 1;
-      return true;
-    }
-  }
-  return f__scaled_exact(x, d, out);
+  return f__scaled_near(x, d, out) || f__scaled_exact(x, d, out);
 }
 
 // Field writers: each puts exactly its field's characters into the record

@@ -29,24 +29,28 @@ plan_step literal_step(const char* s) {
   for (; len <= 8 && s[len] != 0 && s[len] != quote; ++len)
     if (len < 8) text |= static_cast<uint64_t>(static_cast<unsigned char>(s[len])) << 8 * len;
   if (len > 0 && len <= 8 && s[len] == quote && s[len + 1] != quote)
-    return plan_step{STEP_LITERAL, static_cast<uint8_t>(len), 0, 0, 0, 0, 0, text};
-  return plan_step{STEP_TEXT, 0, 0, 0, 0, 0, 0, 0};
+    return plan_step{STEP_LITERAL, static_cast<uint8_t>(len), 0, 0, 0, 0, 0, 0, 0, text};
+  return plan_step{STEP_TEXT, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 }
 
 // The step of operation pc.
 plan_step step_of(int32_t pc) {
   const syl* q = &f__syl[pc];
-  plan_step step{STEP_FIELD, 0, 0, 0, 0, 0, 0, 0};
+  plan_step step{STEP_FIELD, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   if (q->op == QUOTED_TEXT) step = literal_step(q->p2.s);
   if (q->op == FORMAT_END) step.kind = STEP_REVERT;
   const int32_t w = q->p1, d = q->p2.i[0], e = q->p2.i[1];
-  if (q->op == F_FIELD && w <= 16 && d <= 7) step.kind = STEP_SHORT_F;
-  if (q->op == E_FIELD && w <= 16 && d > 0 && d <= 8 && (e == 0 || e == 2))
+  // A field too narrow for its point and the digits after it (and the
+  // exponent) has no short path: its writer fills it with asterisks.
+  if (q->op == F_FIELD && w <= 16 && d <= 7 && w > d) step.kind = STEP_SHORT_F;
+  if (q->op == E_FIELD && w <= 16 && d > 0 && d <= 8 && (e == 0 || e == 2) && w >= d + 5)
     step.kind = STEP_SHORT_E;
   if (step.kind == STEP_SHORT_F || step.kind == STEP_SHORT_E) {
     step.w = static_cast<int16_t>(w);
     step.d = static_cast<int16_t>(d);
     step.e = static_cast<int16_t>(e);
+    step.before = static_cast<uint8_t>(w - d - (step.kind == STEP_SHORT_E ? 5 : 1));
+    step.shift = static_cast<uint8_t>(8 * (8 - d));
   }
   step.op = static_cast<int16_t>(pc);
   return step;

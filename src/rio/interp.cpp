@@ -93,15 +93,73 @@ int short_step_write(const plan_step& s, const char* p, int32_t len) {
   return rc;
 }
 
-// One value on a plan. The common step, a short field, goes without the
-// plan's loop; a field of the value's own is tried by its short path first.
-[[gnu::noinline]] int32_t plan_value(const char* p, int32_t len) {
+// One value on a plan, by the step's short path or its full step.
+[[gnu::noinline]] int32_t plan_step_value(const char* p, int32_t len) {
   const plan_step& s = f__plan[f__planpos];
   if (short_step(s) && short_step_fits(s, p, len)) {
     f__planpos = s.next;
     return 0;
   }
   return plan_fio(1, p, len);
+}
+
+// The quick path of a short step, which calls nothing, so that it needs no
+// frame: the short path without its exact arithmetic. Each returns the
+// field's end, or null, having decided nothing, to leave the value to the
+// short path: the scaled value next to a half, or an exponent estimate that
+// two tries do not settle. at is the field's start, with kShort + kSlack
+// bytes free; x >= 0.
+
+// A short F field.
+inline char* quick_F(char* at, const plan_step& s, double x, bool neg) {
+  uint64_t v;
+  if (!f__scaled_near(x, s.d, &v)) return nullptr;
+  return short_F_text(at, v, neg, s.d, s.before, s.shift);
+}
+
+// A short E field of x > 0 whose first estimate of the exponent, or the one
+// after it, gives its digits.
+inline char* quick_E(char* at, const plan_step& s, double x, bool neg) {
+  int32_t e2 = static_cast<int32_t>(std::bit_cast<uint64_t>(x) >> 52) - 1023;
+  int32_t k = (e2 * 78913) >> 18;  // log10(2) ~ 78913 / 2^18: low by at most one
+  int32_t sc = s.d - 1 - k;
+  uint64_t v;
+  if (!(x > 0) || sc < 1 || sc > 19 || !f__scaled_near(x, sc, &v)) return nullptr;
+  if (v >= f__pow10[s.d]) {  // k was low, or the digits rounded up to 10^d
+    ++k;
+    if (!f__scaled_near(x, --sc, &v) || v >= f__pow10[s.d]) return nullptr;
+  }
+  if (v < f__pow10[s.d - 1]) return nullptr;
+  return short_E_text(at, static_cast<uint32_t>(v), k + 1, neg, s.d, s.before, s.shift);
+}
+
+// The common value on a plan, a double in a short step of the kind, by the
+// quick path, which the step's short path backs. A leaf, one for each kind,
+// that hands any other value to the full step (a tail call).
+template <uint8_t kind>
+[[gnu::noinline]] int32_t quick_step(const char* p, int32_t len) {
+  const plan_step s = f__plan[f__planpos];  // a copy: the record's stores may alias the plan
+  if (len != 8 || f__recpos + (kSlack + kShort + kSlack) >= f__buflen)
+    return plan_step_value(p, len);
+  uint64_t bits;
+  memcpy(&bits, p, sizeof bits);
+  double x = std::bit_cast<double>(bits & ~(uint64_t{1} << 63));
+  bool neg = bits >> 63 != 0;
+  char* at = f__buf + f__recpos;
+  store8(at, s.text);
+  char* e = kind == STEP_SHORT_F ? quick_F(at + s.len, s, x, neg) : quick_E(at + s.len, s, x, neg);
+  if (e == nullptr) return plan_step_value(p, len);
+  x_done(e);
+  f__planpos = s.next;
+  return 0;
+}
+
+// One value on a plan.
+int32_t plan_value(const char* p, int32_t len) {
+  const uint8_t kind = f__plan[f__planpos].kind;
+  if (kind == STEP_SHORT_F) return quick_step<STEP_SHORT_F>(p, len);
+  if (kind == STEP_SHORT_E) return quick_step<STEP_SHORT_E>(p, len);
+  return plan_step_value(p, len);
 }
 
 // Reports an operation code that the interpreter does not know.

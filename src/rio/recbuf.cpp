@@ -24,15 +24,17 @@ void f__bufadj(int32_t n, int32_t c) {
 
 // Hands the current record and the character c (none when 0) to the current
 // unit whole. A record holding NUL characters is written whole. f__recpos is
-// left for the caller to reset. A write that fails ends the run.
+// left for the caller to reset. A write that fails ends the run. Signals are
+// held off where the buffer grows and where the unit calls the system, not
+// while the record is only copied.
 int32_t f__putbuf(int c) {
-  io_guard g;
   if (f__hiwater > f__recpos) f__recpos = f__hiwater;
   int32_t n = f__recpos;
   if (n + 1 >= f__buflen) f__bufadj(n + 1, n);
   if (c != 0) f__buf[n++] = static_cast<char>(c);
   f__buf[n] = 0;
   if (int e = f__ubput(f__curunit, f__buf, static_cast<uint32_t>(n))) {
+    io_guard g;
     errno = e;
     f__wrerr("write");
   }

@@ -63,29 +63,40 @@ inline char* short_field(int32_t w, int64_t n) {
   return p + (w - n);
 }
 
-// Writes x >= 0 (negative when sign) in an Fw.d field of at most kShort
-// columns and at most seven digits after the point by the short path, at
-// at, where kShort + kSlack bytes are free, and returns the field's end;
-// returns null, having decided nothing, unless the text has at most eight
-// digits and fits without dropping its leading zero. No plus sign may be
-// asked for. The digits of both sides come from one conversion.
+// Writes v, the value x 10^d rounded, (negative when sign) in an Fw.d field
+// of at most kShort columns and at most seven digits after the point by the
+// short path, at at, where kShort + kSlack bytes are free, and returns the
+// field's end; returns null, having decided nothing, unless the text has at
+// most eight digits and fits without dropping its leading zero. No plus sign
+// may be asked for. before is w - d - 1, the columns before the point, and
+// shift 8 (8 - d), which leaves the last d of eight digits: the plan keeps
+// both. The digits of both sides come from one conversion, stored on either
+// side of the point.
+inline char* short_F_text(char* at, uint64_t v, bool sign, int32_t d, int32_t before,
+                          int32_t shift) {
+  if (v >= 100000000) return nullptr;
+  uint64_t dig = digits8(static_cast<uint32_t>(v));
+  // The integer part's digits, at least its last: eight less the fraction's
+  // and the leading zeros before that last, in byte 7 - d.
+  uint64_t last = uint64_t{1} << (shift - 8);
+  int32_t ilen =
+      8 - d - static_cast<int32_t>(static_cast<uint32_t>(std::countr_zero(dig | last)) / 8);
+  sign = sign && v != 0;
+  if (ilen + (sign ? 1 : 0) > before) return nullptr;
+  char* pt = at + before;
+  memcpy(at, kBlanks, kShort);
+  if (sign) pt[-ilen - 1] = '-';
+  store8(pt - ilen, dig >> (shift - 8 * ilen) | kZeros);
+  *pt = '.';
+  store8(pt + 1, dig >> (shift & 63) | kZeros);  // d = 0: digits past the end, in the slack
+  return pt + 1 + d;
+}
+
+// short_F_text for x >= 0 itself.
 inline char* short_F_at(char* at, double x, bool sign, int32_t w, int32_t d) {
   uint64_t scaled;
-  if (!f__scaled(x, d, &scaled) || scaled >= 100000000) return nullptr;
-  uint64_t dig = digits8(static_cast<uint32_t>(scaled));
-  int32_t nd = 8 - std::countr_zero(dig) / 8;  // significant digits; 0 for zero
-  int32_t ilen = nd > d ? nd - d : 1;          // digits before the point, at least a "0"
-  sign = sign && scaled != 0;
-  int32_t n = ilen + 1 + d + (sign ? 1 : 0);
-  if (n > w) return nullptr;
-  memcpy(at, kBlanks, kShort);
-  char* p = at + (w - n);
-  if (sign) *p++ = '-';
-  store8(p, dig >> (8 * (8 - d - ilen) & 63) | kZeros);
-  p += ilen;
-  *p++ = '.';
-  if (d > 0) store8(p, dig >> 8 * (8 - d) | kZeros);
-  return p + d;
+  if (!f__scaled(x, d, &scaled)) return nullptr;
+  return short_F_text(at, scaled, sign, d, w - d - 1, 8 * (8 - d));
 }
 
 // The two-digit texts "00" to "99".
@@ -114,31 +125,41 @@ inline bool short_sci(double x, int32_t n, uint32_t* v, int32_t* k) {
   return false;
 }
 
+// Writes v x 10^(exp10 - d), where 10^(d-1) <= v < 10^d, (negative when
+// sign) in an Ew.d field of at most kShort columns with two exponent digits
+// by the short path, at at, where kShort + kSlack bytes are free, and returns
+// the field's end; returns null, having decided nothing, unless the field has
+// room for the sign, the point and the digits, and |exp10| < 100. before is
+// w - d - 5, the columns before the point, and shift 8 (8 - d).
+inline char* short_E_text(char* at, uint32_t v, int32_t exp10, bool sign, int32_t d, int32_t before,
+                          int32_t shift) {
+  char* pt = at + before;
+  before -= sign ? 1 : 0;  // the columns left for a "0"
+  if (before < 0 || exp10 < -99 || exp10 > 99) return nullptr;
+  memcpy(at, kBlanks, kShort);
+  if (before > 0) pt[-1] = '0';
+  if (sign) pt[before > 0 ? -2 : -1] = '-';
+  *pt = '.';
+  store8(pt + 1, digits8(v) >> shift | kZeros);
+  char* e = pt + 1 + d;
+  uint32_t mag = static_cast<uint32_t>(exp10 < 0 ? -exp10 : exp10);
+  e[0] = 'E';
+  e[1] = exp10 < 0 ? '-' : '+';
+  memcpy(e + 2, &kPairs[2 * mag], 2);
+  return e + 4;
+}
+
 // Writes x >= 0 (negative when sign) in an Ew.d field by the short path, at
 // at, where kShort + kSlack bytes are free, and returns the field's end;
 // returns null, having decided nothing, unless x is finite and above zero,
 // the field has at most kShort columns, room for its d <= 8 digits and two
 // exponent digits after the "E" (e 0 or 2), and the exponent has two digits.
 inline char* short_E_at(char* at, double x, bool sign, int32_t w, int32_t d, int32_t e) {
-  int64_t room = static_cast<int64_t>(w) - (d + 5) - (sign ? 1 : 0);
   uint32_t v;
   int32_t k;
-  if (w > kShort || d <= 0 || d > 8 || (e != 0 && e != 2) || room < 0 || !(x > 0) ||
-      !short_sci(x, d, &v, &k) || k < -100 || k >= 99)
+  if (w > kShort || d <= 0 || d > 8 || (e != 0 && e != 2) || !(x > 0) || !short_sci(x, d, &v, &k))
     return nullptr;
-  int32_t exp10 = k + 1, mag = exp10 < 0 ? -exp10 : exp10;
-  bool zero = room > 0;
-  memcpy(at, kBlanks, kShort);
-  char* p = at + (room - (zero ? 1 : 0));
-  if (sign) *p++ = '-';
-  if (zero) *p++ = '0';
-  *p++ = '.';
-  store8(p, digits8(v) >> 8 * (8 - d) | kZeros);
-  p += d;
-  *p++ = 'E';
-  *p++ = exp10 < 0 ? '-' : '+';
-  memcpy(p, &kPairs[size_t{2} * static_cast<uint32_t>(mag)], 2);
-  return p + 2;
+  return short_E_text(at, v, k + 1, sign, d, w - d - 5, 8 * (8 - d));
 }
 
 // short_F_at in the record.

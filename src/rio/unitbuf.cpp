@@ -1,6 +1,7 @@
 // Each unit's output buffer: records gathered whole, handed to the system in
 // one write per buffer, and cut after the last whole record when the system
 // takes only part of a write.
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -54,6 +55,7 @@ namespace {
 // f__ubput when the record does not fit what the buffer has left, or the
 // buffer is still to be made.
 [[gnu::noinline]] int put_slowly(unitrec* x, const char* p, uint32_t n) {
+  io_guard g;
   unitbuf& b = buffer_of(x);
   if (b.len + static_cast<uint64_t>(n) > kUnitBuf || b.nrec == kUnitRecs)
     if (int e = f__ubflush(x)) return e;
@@ -79,7 +81,10 @@ int f__ubput(unitrec* x, const char* p, uint32_t n) {
   if (b.data == nullptr || b.len + static_cast<uint64_t>(n) > kUnitBuf || b.nrec == kUnitRecs ||
       b.eager)
     return put_slowly(x, p, n);
+  // A handler that ends the run meanwhile writes what len counts: the record
+  // counts once it is whole.
   memcpy(b.data + b.len, p, n);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   b.len += n;
   b.ends[b.nrec++] = b.len;
   return 0;

@@ -67,9 +67,36 @@ int xw_rev() {
   return 0;
 }
 
-// Starts a formatted write on the unit of a: parses its format, unless it is
-// the text that the last parse read.
-int32_t s_wsfe(const cilist* a) {
+namespace {
+
+// Sets the state of a formatted write on unit u, whose format is parsed.
+[[gnu::always_inline]] inline void begin_write(const cilist* a, unitrec* u) {
+  f__init = kInitialised | kInStatement;
+  f__reading = 0;
+  f__sequential = 1;
+  f__formatted = 1;
+  f__external = 1;
+  f__curunit = u;
+  f__elist = a;
+  f__hiwater = f__cursor = f__recpos = 0;
+  f__nonl = 0;
+  f__scale = 0;
+  f__fmtbuf = a->format;
+  f__cf = u->stream;
+  f__doed = w_ed;
+  f__doned = w_ned;
+  f__doend = xw_end;
+  f__dorevert = xw_rev;
+  f__donewrec = x_wSL;
+  f__putn = x_putc;
+  fmt_bg();
+  f__cplus = 0;
+  f__cblank = u->blankzero;
+}
+
+// s_wsfe in full: connects the unit if need be, parses the format and turns
+// the unit to writing, each with its error.
+[[gnu::noinline]] int32_t start_fully(const cilist* a) {
   if (f__init != kInitialised) f_init();
   f__init = kInitialised | kInStatement;
   f__reading = 0;
@@ -86,17 +113,25 @@ int32_t s_wsfe(const cilist* a) {
   f__cf = f__curunit->stream;
   if (f__fmtbuf == nullptr || (!fmt_unchanged(f__fmtbuf) && pars_f(f__fmtbuf) < 0))
     return f__error(a->err, 100, "startio");
-  f__doed = w_ed;
-  f__doned = w_ned;
-  f__doend = xw_end;
-  f__dorevert = xw_rev;
-  f__donewrec = x_wSL;
-  f__putn = x_putc;
-  fmt_bg();
-  f__cplus = 0;
-  f__cblank = f__curunit->blankzero;
+  begin_write(a, f__curunit);
   if (f__curunit->written != 1 && f__nowwriting(f__curunit))
     return f__error(a->err, errno, "write start");
+  return 0;
+}
+
+}  // namespace
+
+// Starts a formatted write on the unit of a: parses its format, unless it is
+// the text that the last parse read. The common start, on a unit that is
+// connected for formatted writing and with the format of the last statement,
+// sets the state and no more.
+int32_t s_wsfe(const cilist* a) {
+  const auto unit = static_cast<uint32_t>(a->unit);
+  unitrec* u = &f__units[unit < MXUNIT ? unit : 0];
+  if (f__init != kInitialised || unit >= MXUNIT || u->stream == nullptr || !u->formatted ||
+      u->written != 1 || a->format == nullptr || !fmt_unchanged(a->format))
+    return start_fully(a);
+  begin_write(a, u);
   return 0;
 }
 
