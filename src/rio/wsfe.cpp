@@ -69,13 +69,18 @@ int xw_rev() {
 
 namespace {
 
-// Sets the state of a formatted write on unit u, whose format is parsed.
-[[gnu::always_inline]] inline void begin_write(const cilist* a, unitrec* u) {
+// The state that a formatted write sets first, before its unit is checked.
+[[gnu::always_inline]] inline void begin_state() {
   f__init = kInitialised | kInStatement;
   f__reading = 0;
   f__sequential = 1;
   f__formatted = 1;
   f__external = 1;
+}
+
+// The rest of the state of a formatted write on unit u, which runs the
+// format last parsed.
+[[gnu::always_inline]] inline void begin_write(const cilist* a, unitrec* u) {
   f__curunit = u;
   f__elist = a;
   f__hiwater = f__cursor = f__recpos = 0;
@@ -95,27 +100,23 @@ namespace {
 }
 
 // s_wsfe in full: connects the unit if need be, parses the format and turns
-// the unit to writing, each with its error.
+// the unit to writing, each with its error. A statement that fails to start
+// runs no plan.
 [[gnu::noinline]] int32_t start_fully(const cilist* a) {
   if (f__init != kInitialised) f_init();
-  f__init = kInitialised | kInStatement;
-  f__reading = 0;
-  f__sequential = 1;
-  f__formatted = 1;
-  f__external = 1;
+  begin_state();
   f__planpos = -1;
   if (int32_t n = c_sfe(a)) return n;
-  f__elist = a;
-  f__hiwater = f__cursor = f__recpos = 0;
-  f__nonl = 0;
-  f__scale = 0;
-  f__fmtbuf = a->format;
-  f__cf = f__curunit->stream;
-  if (f__fmtbuf == nullptr || (!fmt_unchanged(f__fmtbuf) && pars_f(f__fmtbuf) < 0))
-    return f__error(a->err, 100, "startio");
   begin_write(a, f__curunit);
-  if (f__curunit->written != 1 && f__nowwriting(f__curunit))
+  if (f__fmtbuf == nullptr || (!fmt_unchanged(f__fmtbuf) && pars_f(f__fmtbuf) < 0)) {
+    f__planpos = -1;
+    return f__error(a->err, 100, "startio");
+  }
+  fmt_bg();  // on the plan of the format just parsed
+  if (f__curunit->written != 1 && f__nowwriting(f__curunit)) {
+    f__planpos = -1;
     return f__error(a->err, errno, "write start");
+  }
   return 0;
 }
 
@@ -131,6 +132,7 @@ int32_t s_wsfe(const cilist* a) {
   if (f__init != kInitialised || unit >= MXUNIT || u->stream == nullptr || !u->formatted ||
       u->written != 1 || a->format == nullptr || !fmt_unchanged(a->format))
     return start_fully(a);
+  begin_state();
   begin_write(a, u);
   return 0;
 }
