@@ -2,6 +2,7 @@
 // interpreter state, and the field writers.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "internal.h"
@@ -64,9 +65,11 @@ struct plan_step {
   int16_t next;
   int16_t op;       // its operation in f__syl
   int16_t w, d, e;  // a field's width, digits and exponent digits
-  // A short field's columns before its point (w - d - 1, or w - d - 5 before
-  // "E+xx"), and 8 (8 - d): the shift that leaves its last d of eight digits.
-  uint8_t before, shift;
+  // A short field's layout from the step's start (short_layout): its point,
+  // its integer digits' first, 8 (8 - d), and its end, after len + w.
+  uint8_t point, shift;
+  int8_t first;
+  uint8_t end;
   uint64_t text;
 };
 constexpr int32_t kPlanMax = 64;
@@ -106,15 +109,14 @@ bool f__scaled_exact(double x, int32_t d, uint64_t* out);
 // Computes x * 10^d rounded to the nearest integer, ties to even, when that
 // needs no exact arithmetic: false when the product is 2^32 or above or next
 // to a half. Below 2^32 the rounded product y is within 2^-22 of the exact
-// one, so when y is farther than 2^-20 from a half its nearest integer is the
-// exact result. For x >= 0 and d <= 19.
+// one, so an integer q within 1/2 - 2^-20 of y is the exact product's nearest.
+// For x >= 0 and d <= 19.
 inline bool f__scaled_near(double x, int32_t d, uint64_t* out) {
   double y = x * f__pow10d[d];
   if (!(y < 4294967296.0)) return false;
-  auto q = static_cast<int64_t>(y);
-  double f = y - static_cast<double>(q);  // exact: y and q share y's unit
-  *out = static_cast<uint64_t>(q) + (f > 0.5 ? 1 : 0);
-  return f < 0.5 - 0x1p-20 || f > 0.5 + 0x1p-20;
+  auto q = static_cast<int64_t>(y + 0.5);
+  *out = static_cast<uint64_t>(q);
+  return std::fabs(y - static_cast<double>(q)) < 0.5 - 0x1p-20;  // exact: both on y's unit
 }
 
 // Computes x * 10^d rounded to the nearest integer, ties to even, exactly,

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "fmt.h"
+#include "short_field.h"
 
 namespace rio {
 
@@ -29,14 +30,14 @@ plan_step literal_step(const char* s) {
   for (; len <= 8 && s[len] != 0 && s[len] != quote; ++len)
     if (len < 8) text |= static_cast<uint64_t>(static_cast<unsigned char>(s[len])) << 8 * len;
   if (len > 0 && len <= 8 && s[len] == quote && s[len + 1] != quote)
-    return plan_step{STEP_LITERAL, static_cast<uint8_t>(len), 0, 0, 0, 0, 0, 0, 0, text};
-  return plan_step{STEP_TEXT, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    return plan_step{STEP_LITERAL, static_cast<uint8_t>(len), 0, 0, 0, 0, 0, 0, 0, 0, 0, text};
+  return plan_step{STEP_TEXT, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 }
 
 // The step of operation pc.
 plan_step step_of(int32_t pc) {
   const syl* q = &f__syl[pc];
-  plan_step step{STEP_FIELD, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  plan_step step{STEP_FIELD, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   if (q->op == QUOTED_TEXT) step = literal_step(q->p2.s);
   if (q->op == FORMAT_END) step.kind = STEP_REVERT;
   const int32_t w = q->p1, d = q->p2.i[0], e = q->p2.i[1];
@@ -49,8 +50,6 @@ plan_step step_of(int32_t pc) {
     step.w = static_cast<int16_t>(w);
     step.d = static_cast<int16_t>(d);
     step.e = static_cast<int16_t>(e);
-    step.before = static_cast<uint8_t>(w - d - (step.kind == STEP_SHORT_E ? 5 : 1));
-    step.shift = static_cast<uint8_t>(8 * (8 - d));
   }
   step.op = static_cast<int16_t>(pc);
   return step;
@@ -69,6 +68,14 @@ void make_steps(int32_t last, int32_t loop) {
       step.len = f__plan[m - 1].len;
       step.text = f__plan[m - 1].text;
       at[k] = --m;
+    }
+    if (short_field) {  // the field's layout, moved past the literal before it
+      short_layout L =
+          step.kind == STEP_SHORT_F ? F_layout(step.w, step.d) : E_layout(step.w, step.d);
+      step.point = static_cast<uint8_t>(step.len + L.point);
+      step.shift = static_cast<uint8_t>(L.shift);
+      step.first = static_cast<int8_t>(step.len + L.first);
+      step.end = static_cast<uint8_t>(step.len + step.w);
     }
     f__plan[m++] = step;
   }

@@ -107,14 +107,19 @@ int short_step_write(const plan_step& s, const char* p, int32_t len) {
 // frame: the short path without its exact arithmetic. Each returns the
 // field's end, or null, having decided nothing, to leave the value to the
 // short path: the scaled value next to a half, or an exponent estimate that
-// two tries do not settle. at is the field's start, with kShort + kSlack
-// bytes free; x >= 0.
+// two tries do not settle. at is the step's start, with kSlack + kShort +
+// kSlack bytes free; x >= 0.
+
+// The layout of short step s from its start.
+inline short_layout layout_of(const plan_step& s) {
+  return {s.d, s.len, s.point, s.first, s.shift};
+}
 
 // A short F field.
 inline char* quick_F(char* at, const plan_step& s, double x, bool neg) {
   uint64_t v;
   if (!f__scaled_near(x, s.d, &v)) return nullptr;
-  return short_F_text(at, v, neg, s.d, s.before, s.shift);
+  return short_F_text(at, v, neg, layout_of(s));
 }
 
 // A short E field of x > 0 whose first estimate of the exponent, or the one
@@ -130,7 +135,7 @@ inline char* quick_E(char* at, const plan_step& s, double x, bool neg) {
     if (!f__scaled_near(x, --sc, &v) || v >= f__pow10[s.d]) return nullptr;
   }
   if (v < f__pow10[s.d - 1]) return nullptr;
-  return short_E_text(at, static_cast<uint32_t>(v), k + 1, neg, s.d, s.before, s.shift);
+  return short_E_text(at, static_cast<uint32_t>(v), k + 1, neg, layout_of(s));
 }
 
 // The common value on a plan, a double in a short step of the kind, by the
@@ -147,9 +152,9 @@ template <uint8_t kind>
   bool neg = bits >> 63 != 0;
   char* at = f__buf + f__recpos;
   store8(at, s.text);
-  char* e = kind == STEP_SHORT_F ? quick_F(at + s.len, s, x, neg) : quick_E(at + s.len, s, x, neg);
+  char* e = kind == STEP_SHORT_F ? quick_F(at, s, x, neg) : quick_E(at, s, x, neg);
   if (e == nullptr) return plan_step_value(p, len);
-  x_done(e);
+  f__recpos += s.end;  // a field fills its width
   f__planpos = s.next;
   return 0;
 }

@@ -63,40 +63,57 @@ inline char* short_field(int32_t w, int64_t n) {
   return p + (w - n);
 }
 
-// Writes v, the value x 10^d rounded, (negative when sign) in an Fw.d field
-// of at most kShort columns and at most seven digits after the point by the
-// short path, at at, where kShort + kSlack bytes are free, and returns the
-// field's end; returns null, having decided nothing, unless the text has at
-// most eight digits and fits without dropping its leading zero. No plus sign
-// may be asked for. before is w - d - 1, the columns before the point, and
-// shift 8 (8 - d), which leaves the last d of eight digits: the plan keeps
-// both. The digits of both sides come from one conversion, stored on either
-// side of the point.
-inline char* short_F_text(char* at, uint64_t v, bool sign, int32_t d, int32_t before,
-                          int32_t shift) {
+// Where the parts of a short field go, as offsets from an origin: its kShort
+// blanks from blanks, its point at point and its eight integer digits, were
+// all of them written, from first (point - 8 + d); shift is 8 (8 - d), which
+// leaves the last d of eight digits. A writer lays its field out from the
+// field's start, the plan from its step's, after the step's literal.
+struct short_layout {
+  int32_t d, blanks, point, first, shift;
+};
+
+// The layout of an Fw.d field from its start.
+constexpr short_layout F_layout(int32_t w, int32_t d) {
+  return {d, 0, w - d - 1, w - 9, 8 * (8 - d)};
+}
+
+// The layout of an Ew.d field from its start: d digits and "E+xx" follow the point.
+constexpr short_layout E_layout(int32_t w, int32_t d) {
+  return {d, 0, w - d - 5, w - 13, 8 * (8 - d)};
+}
+
+// Writes v, the value x 10^d rounded, (negative when sign) in the short F
+// field laid out by L from at, where the field's blanks and kShort + kSlack
+// bytes past them are free, and returns the field's end; returns null, having
+// decided nothing, unless the text has at most eight digits and fits without
+// dropping its leading zero. At most seven digits after the point, and no
+// plus sign. The digits of both sides come from one conversion, stored on
+// either side of the point.
+inline char* short_F_text(char* at, uint64_t v, bool sign, const short_layout& L) {
   if (v >= 100000000) return nullptr;
   uint64_t dig = digits8(static_cast<uint32_t>(v));
-  // The integer part's digits, at least its last: eight less the fraction's
-  // and the leading zeros before that last, in byte 7 - d.
-  uint64_t last = uint64_t{1} << (shift - 8);
-  int32_t ilen =
-      8 - d - static_cast<int32_t>(static_cast<uint32_t>(std::countr_zero(dig | last)) / 8);
+  // The integer part is the first 8 - d digits, written from its first
+  // significant one or its last: the leading zeros left out are the trailing
+  // zero bytes of dig below the last integer digit's (byte 7 - d).
+  const uint32_t zbits =
+      static_cast<uint32_t>(std::countr_zero(dig | uint64_t{1} << (L.shift - 8))) & 56;
   sign = sign && v != 0;
-  if (ilen + (sign ? 1 : 0) > before) return nullptr;
-  char* pt = at + before;
-  memcpy(at, kBlanks, kShort);
-  if (sign) pt[-ilen - 1] = '-';
-  store8(pt - ilen, dig >> (shift - 8 * ilen) | kZeros);
+  const int32_t first = L.first + static_cast<int32_t>(zbits / 8);
+  if (first - (sign ? 1 : 0) < L.blanks) return nullptr;
+  memcpy(at + L.blanks, kBlanks, kShort);
+  if (sign) at[first - 1] = '-';
+  store8(at + first, dig >> zbits | kZeros);  // its bytes past the point are overwritten below
+  char* pt = at + L.point;
   *pt = '.';
-  store8(pt + 1, dig >> (shift & 63) | kZeros);  // d = 0: digits past the end, in the slack
-  return pt + 1 + d;
+  store8(pt + 1, dig >> (L.shift & 63) | kZeros);  // d = 0: digits past the end, in the slack
+  return pt + 1 + L.d;
 }
 
 // short_F_text for x >= 0 itself.
 inline char* short_F_at(char* at, double x, bool sign, int32_t w, int32_t d) {
   uint64_t scaled;
   if (!f__scaled(x, d, &scaled)) return nullptr;
-  return short_F_text(at, scaled, sign, d, w - d - 1, 8 * (8 - d));
+  return short_F_text(at, scaled, sign, F_layout(w, d));
 }
 
 // The two-digit texts "00" to "99".
@@ -126,22 +143,20 @@ inline bool short_sci(double x, int32_t n, uint32_t* v, int32_t* k) {
 }
 
 // Writes v x 10^(exp10 - d), where 10^(d-1) <= v < 10^d, (negative when
-// sign) in an Ew.d field of at most kShort columns with two exponent digits
-// by the short path, at at, where kShort + kSlack bytes are free, and returns
-// the field's end; returns null, having decided nothing, unless the field has
-// room for the sign, the point and the digits, and |exp10| < 100. before is
-// w - d - 5, the columns before the point, and shift 8 (8 - d).
-inline char* short_E_text(char* at, uint32_t v, int32_t exp10, bool sign, int32_t d, int32_t before,
-                          int32_t shift) {
-  char* pt = at + before;
-  before -= sign ? 1 : 0;  // the columns left for a "0"
-  if (before < 0 || exp10 < -99 || exp10 > 99) return nullptr;
-  memcpy(at, kBlanks, kShort);
-  if (before > 0) pt[-1] = '0';
-  if (sign) pt[before > 0 ? -2 : -1] = '-';
+// sign) in the short E field laid out by L from at, where the field's blanks
+// and kShort + kSlack bytes past them are free, and returns the field's end;
+// returns null, having decided nothing, unless the field has room for the
+// sign, the point and the digits, and |exp10| < 100.
+inline char* short_E_text(char* at, uint32_t v, int32_t exp10, bool sign, const short_layout& L) {
+  char* pt = at + L.point;
+  const int32_t room = L.point - L.blanks - (sign ? 1 : 0);  // the columns left for a "0"
+  if (room < 0 || exp10 < -99 || exp10 > 99) return nullptr;
+  memcpy(at + L.blanks, kBlanks, kShort);
+  if (room > 0) pt[-1] = '0';
+  if (sign) pt[room > 0 ? -2 : -1] = '-';
   *pt = '.';
-  store8(pt + 1, digits8(v) >> shift | kZeros);
-  char* e = pt + 1 + d;
+  store8(pt + 1, digits8(v) >> L.shift | kZeros);
+  char* e = pt + 1 + L.d;
   uint32_t mag = static_cast<uint32_t>(exp10 < 0 ? -exp10 : exp10);
   e[0] = 'E';
   e[1] = exp10 < 0 ? '-' : '+';
@@ -159,7 +174,7 @@ inline char* short_E_at(char* at, double x, bool sign, int32_t w, int32_t d, int
   int32_t k;
   if (w > kShort || d <= 0 || d > 8 || (e != 0 && e != 2) || !(x > 0) || !short_sci(x, d, &v, &k))
     return nullptr;
-  return short_E_text(at, v, k + 1, sign, d, w - d - 5, 8 * (8 - d));
+  return short_E_text(at, v, k + 1, sign, E_layout(w, d));
 }
 
 // short_F_at in the record.
