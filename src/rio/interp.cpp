@@ -118,8 +118,10 @@ inline short_layout layout_of(const plan_step& s) {
 // A short F field.
 inline char* quick_F(char* at, const plan_step& s, double x, bool neg) {
   uint64_t v;
-  if (!f__scaled_near(x, s.d, &v)) return nullptr;
-  return short_F_text(at, v, neg, layout_of(s));
+  if (!f__scaled_near(x, s.d, &v) || v >= 100000000) return nullptr;
+  uint64_t dig = digits8(static_cast<uint32_t>(v));
+  store8(at, s.text);
+  return short_F_text(at, dig, neg, layout_of(s));
 }
 
 // A short E field of x > 0 whose first estimate of the exponent, or the one
@@ -135,6 +137,7 @@ inline char* quick_E(char* at, const plan_step& s, double x, bool neg) {
     if (!f__scaled_near(x, --sc, &v) || v >= f__pow10[s.d]) return nullptr;
   }
   if (v < f__pow10[s.d - 1]) return nullptr;
+  store8(at, s.text);
   return short_E_text(at, static_cast<uint32_t>(v), k + 1, neg, layout_of(s));
 }
 
@@ -143,7 +146,7 @@ inline char* quick_E(char* at, const plan_step& s, double x, bool neg) {
 // that hands any other value to the full step (a tail call).
 template <uint8_t kind>
 [[gnu::noinline]] int32_t quick_step(const char* p, int32_t len) {
-  const plan_step s = f__plan[f__planpos];  // a copy: the record's stores may alias the plan
+  const plan_step& s = f__plan[f__planpos];
   if (len != 8 || f__recpos + (kSlack + kShort + kSlack) >= f__buflen)
     return plan_step_value(p, len);
   uint64_t bits;
@@ -151,7 +154,6 @@ template <uint8_t kind>
   double x = std::bit_cast<double>(bits & ~(uint64_t{1} << 63));
   bool neg = bits >> 63 != 0;
   char* at = f__buf + f__recpos;
-  store8(at, s.text);
   char* e = kind == STEP_SHORT_F ? quick_F(at, s, x, neg) : quick_E(at, s, x, neg);
   if (e == nullptr) return plan_step_value(p, len);
   f__recpos += s.end;  // a field fills its width

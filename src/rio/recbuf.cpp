@@ -26,7 +26,8 @@ void f__bufadj(int32_t n, int32_t c) {
 // unit whole. A record holding NUL characters is written whole. f__recpos is
 // left for the caller to reset. A write that fails ends the run. Signals are
 // held off where the buffer grows and where the unit calls the system, not
-// while the record is only copied.
+// while the record is only copied; one noted meanwhile (by a handler on
+// another thread) is acted on once the record is whole.
 int32_t f__putbuf(int c) {
   if (f__hiwater > f__recpos) f__recpos = f__hiwater;
   int32_t n = f__recpos;
@@ -38,6 +39,7 @@ int32_t f__putbuf(int c) {
     errno = e;
     f__wrerr("write");
   }
+  if (f__sigpend != 0 && f__busy == 0) f__sigact();
   return 0;
 }
 

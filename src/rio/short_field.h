@@ -82,22 +82,20 @@ constexpr short_layout E_layout(int32_t w, int32_t d) {
   return {d, 0, w - d - 5, w - 13, 8 * (8 - d)};
 }
 
-// Writes v, the value x 10^d rounded, (negative when sign) in the short F
-// field laid out by L from at, where the field's blanks and kShort + kSlack
-// bytes past them are free, and returns the field's end; returns null, having
-// decided nothing, unless the text has at most eight digits and fits without
-// dropping its leading zero. At most seven digits after the point, and no
-// plus sign. The digits of both sides come from one conversion, stored on
-// either side of the point.
-inline char* short_F_text(char* at, uint64_t v, bool sign, const short_layout& L) {
-  if (v >= 100000000) return nullptr;
-  uint64_t dig = digits8(static_cast<uint32_t>(v));
+// Writes the value x 10^d rounded, whose eight digits are dig (digits8),
+// (negative when sign) in the short F field laid out by L from at, where the
+// field's blanks and kShort + kSlack bytes past them are free, and returns the
+// field's end; returns null, having decided nothing, unless the text fits
+// without dropping its leading zero. At most seven digits after the point,
+// and no plus sign. The digits of both sides come from the one conversion,
+// stored on either side of the point.
+inline char* short_F_text(char* at, uint64_t dig, bool sign, const short_layout& L) {
   // The integer part is the first 8 - d digits, written from its first
   // significant one or its last: the leading zeros left out are the trailing
   // zero bytes of dig below the last integer digit's (byte 7 - d).
   const uint32_t zbits =
       static_cast<uint32_t>(std::countr_zero(dig | uint64_t{1} << (L.shift - 8))) & 56;
-  sign = sign && v != 0;
+  sign = sign && dig != 0;  // no minus sign before a zero
   const int32_t first = L.first + static_cast<int32_t>(zbits / 8);
   if (first - (sign ? 1 : 0) < L.blanks) return nullptr;
   memcpy(at + L.blanks, kBlanks, kShort);
@@ -112,8 +110,8 @@ inline char* short_F_text(char* at, uint64_t v, bool sign, const short_layout& L
 // short_F_text for x >= 0 itself.
 inline char* short_F_at(char* at, double x, bool sign, int32_t w, int32_t d) {
   uint64_t scaled;
-  if (!f__scaled(x, d, &scaled)) return nullptr;
-  return short_F_text(at, scaled, sign, F_layout(w, d));
+  if (!f__scaled(x, d, &scaled) || scaled >= 100000000) return nullptr;
+  return short_F_text(at, digits8(static_cast<uint32_t>(scaled)), sign, F_layout(w, d));
 }
 
 // The two-digit texts "00" to "99".

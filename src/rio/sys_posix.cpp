@@ -40,7 +40,13 @@ int cut(int fd, int64_t length) {
 
 // A regular file takes the whole buffer in one call; the loop serves pipes
 // and a write cut short by a signal.
-int write(int fd, const char* p, size_t n, size_t* done) {
+namespace {
+
+// Writes as write does, the signals that end the process where it stands
+// (hang-up and quit, at their default) held off: arriving during a write of
+// several pages, either would end the process between two of them, in the
+// middle of a record. Held off, it ends the process once the write is done.
+int write_whole(int fd, const char* p, size_t n, size_t* done) {
   size_t at = 0;
   while (at < n) {
     ssize_t k = ::write(fd, p + at, n - at);
@@ -55,6 +61,19 @@ int write(int fd, const char* p, size_t n, size_t* done) {
   }
   *done = at;
   return 0;
+}
+
+}  // namespace
+
+int write(int fd, const char* p, size_t n, size_t* done) {
+  sigset_t hold, old;
+  sigemptyset(&hold);
+  sigaddset(&hold, SIGHUP);
+  sigaddset(&hold, SIGQUIT);
+  sigprocmask(SIG_BLOCK, &hold, &old);
+  int e = write_whole(fd, p, n, done);
+  sigprocmask(SIG_SETMASK, &old, nullptr);
+  return e;
 }
 
 int64_t stored(const char*, size_t n) { return static_cast<int64_t>(n); }
