@@ -115,13 +115,26 @@ inline short_layout layout_of(const plan_step& s) {
   return {s.d, s.len, s.point, s.first, s.shift};
 }
 
+// Stores the text of short F step s, begun at start, at the step's start at
+// and ends the step. Apart from quick_F, so that neither needs a frame.
+[[gnu::noinline]] int32_t quick_F_store(const plan_step* s, char* at, uint64_t dig, bool neg,
+                                        int32_t start) {
+  store8(at, s->text);
+  short_F_store(at, dig, neg, start, layout_of(*s));
+  f__recpos += s->end;  // a field fills its width
+  f__planpos = s->next;
+  return 0;
+}
+
 // A short F field.
-inline char* quick_F(char* at, const plan_step& s, double x, bool neg) {
+inline int32_t quick_F(char* at, const plan_step& s, double x, bool neg, const char* p) {
   uint64_t v;
-  if (!f__scaled_near(x, s.d, &v) || v >= 100000000) return nullptr;
-  uint64_t dig = digits8(static_cast<uint32_t>(v));
-  store8(at, s.text);
-  return short_F_text(at, dig, neg, layout_of(s));
+  if (!f__scaled_near(x, s.d, &v) || v >= 100000000) return plan_step_value(p, 8);
+  const uint64_t dig = digits8(static_cast<uint32_t>(v));
+  neg = neg && v != 0;  // no minus sign before a zero
+  const int32_t start = short_F_start(dig, neg, layout_of(s));
+  if (start < s.len) return plan_step_value(p, 8);
+  return quick_F_store(&s, at, dig, neg, start);
 }
 
 // A short E field of x > 0 whose first estimate of the exponent, or the one
@@ -154,7 +167,8 @@ template <uint8_t kind>
   double x = std::bit_cast<double>(bits & ~(uint64_t{1} << 63));
   bool neg = bits >> 63 != 0;
   char* at = f__buf + f__recpos;
-  char* e = kind == STEP_SHORT_F ? quick_F(at, s, x, neg) : quick_E(at, s, x, neg);
+  if (kind == STEP_SHORT_F) return quick_F(at, s, x, neg, p);
+  char* e = quick_E(at, s, x, neg);
   if (e == nullptr) return plan_step_value(p, len);
   f__recpos += s.end;  // a field fills its width
   f__planpos = s.next;

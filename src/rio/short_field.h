@@ -82,29 +82,41 @@ constexpr short_layout E_layout(int32_t w, int32_t d) {
   return {d, 0, w - d - 5, w - 13, 8 * (8 - d)};
 }
 
-// Writes the value x 10^d rounded, whose eight digits are dig (digits8),
-// (negative when sign) in the short F field laid out by L from at, where the
-// field's blanks and kShort + kSlack bytes past them are free, and returns the
-// field's end; returns null, having decided nothing, unless the text fits
-// without dropping its leading zero. At most seven digits after the point,
-// and no plus sign. The digits of both sides come from the one conversion,
-// stored on either side of the point.
-inline char* short_F_text(char* at, uint64_t dig, bool sign, const short_layout& L) {
-  // The integer part is the first 8 - d digits, written from its first
-  // significant one or its last: the leading zeros left out are the trailing
-  // zero bytes of dig below the last integer digit's (byte 7 - d).
-  const uint32_t zbits =
-      static_cast<uint32_t>(std::countr_zero(dig | uint64_t{1} << (L.shift - 8))) & 56;
-  sign = sign && dig != 0;  // no minus sign before a zero
-  const int32_t first = L.first + static_cast<int32_t>(zbits / 8);
-  if (first - (sign ? 1 : 0) < L.blanks) return nullptr;
+// Where the text of a short F field laid out by L begins, for the value
+// x 10^d rounded whose eight digits are dig (digits8), negative when sign:
+// the integer part is the first 8 - d digits, written from its first
+// significant one or its last (the leading zeros left out are the trailing
+// zero bytes of dig below the last integer digit's, byte 7 - d), after the
+// minus sign if any. Below L.blanks when the text does not fit without
+// dropping its leading zero.
+inline int32_t short_F_start(uint64_t dig, bool sign, const short_layout& L) {
+  const auto lz = static_cast<uint32_t>(std::countr_zero(dig | uint64_t{1} << (L.shift - 8))) / 8;
+  return L.first + static_cast<int32_t>(lz) - (sign ? 1 : 0);
+}
+
+// Stores that text, begun at start (a short_F_start at or past L.blanks),
+// in the field at at, where the field's blanks and kShort + kSlack bytes past
+// them are free, and returns the field's end. At most seven digits after the
+// point. The digits of both sides come from the one conversion, stored on
+// either side of the point.
+inline char* short_F_store(char* at, uint64_t dig, bool sign, int32_t start,
+                           const short_layout& L) {
   memcpy(at + L.blanks, kBlanks, kShort);
-  if (sign) at[first - 1] = '-';
-  store8(at + first, dig >> zbits | kZeros);  // its bytes past the point are overwritten below
+  if (sign) at[start] = '-';
+  const int32_t first = start + (sign ? 1 : 0);
+  store8(at + first, dig >> 8 * (first - L.first) | kZeros);  // past the point: overwritten below
   char* pt = at + L.point;
   *pt = '.';
   store8(pt + 1, dig >> (L.shift & 63) | kZeros);  // d = 0: digits past the end, in the slack
   return pt + 1 + L.d;
+}
+
+// short_F_start and short_F_store: null, having stored nothing, when the
+// text does not fit.
+inline char* short_F_text(char* at, uint64_t dig, bool sign, const short_layout& L) {
+  sign = sign && dig != 0;  // no minus sign before a zero
+  const int32_t start = short_F_start(dig, sign, L);
+  return start < L.blanks ? nullptr : short_F_store(at, dig, sign, start, L);
 }
 
 // short_F_text for x >= 0 itself.
