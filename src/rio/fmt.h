@@ -90,7 +90,7 @@ inline int32_t type_f(int32_t n) {
 }
 
 // Interpreter.
-void fmt_bg();
+bool fmt_bg();
 int32_t en_fio();
 int32_t c_sfe(const cilist* a);
 int w_ed(const syl* p, const char* ptr, int32_t len);

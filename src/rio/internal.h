@@ -61,7 +61,8 @@ extern char* f__buf;
 extern int32_t f__buflen;
 extern int32_t f__recpos, f__hiwater;
 
-// Routine slots, filled afresh by every statement start.
+// Routine slots: each statement start fills those that its statement calls
+// through.
 extern void (*f__putn)(int);
 extern int (*f__donewrec)();
 extern int (*f__doend)();

@@ -8,12 +8,18 @@ namespace rio {
 int32_t f__cnt[kStackMax], f__ret[kStackMax], f__cp, f__rp;
 int32_t f__workdone;
 
-// Resets the interpreter for a new statement, which follows the format's
-// plan when it has one.
-void fmt_bg() {
+// Starts a new statement on the parsed format: true when it follows the
+// format's plan; otherwise the general interpreter's position and stacks
+// start afresh.
+bool fmt_bg() {
+  if (f__planlen > 0 && !f__fmtref) {
+    f__planpos = 0;
+    return true;
+  }
+  f__planpos = -1;
   f__workdone = f__cp = f__rp = f__pc = f__cursor = 0;
   f__cnt[0] = f__ret[0] = 0;
-  f__planpos = f__planlen > 0 && !f__fmtref ? 0 : -1;
+  return false;
 }
 
 namespace {

@@ -79,7 +79,8 @@ namespace {
 }
 
 // The rest of the state of a formatted write on unit u, which runs the
-// format last parsed.
+// format last parsed: by its plan, which calls the writers itself, or by the
+// general interpreter and the routines in its slots.
 [[gnu::always_inline]] inline void begin_write(const cilist* a, unitrec* u) {
   f__curunit = u;
   f__elist = a;
@@ -88,13 +89,12 @@ namespace {
   f__scale = 0;
   f__fmtbuf = a->format;
   f__cf = u->stream;
-  f__doed = w_ed;
-  f__doned = w_ned;
   f__doend = xw_end;
-  f__dorevert = xw_rev;
-  f__donewrec = x_wSL;
-  f__putn = x_putc;
-  fmt_bg();
+  if (!fmt_bg()) {
+    f__doed = w_ed;
+    f__doned = w_ned;
+    f__dorevert = xw_rev;
+  }
   f__cplus = 0;
   f__cblank = u->blankzero;
 }
@@ -112,7 +112,7 @@ namespace {
     f__planpos = -1;
     return f__error(a->err, 100, "startio");
   }
-  fmt_bg();  // on the plan of the format just parsed
+  begin_write(a, f__curunit);  // on the format just parsed
   if (f__curunit->written != 1 && f__nowwriting(f__curunit)) {
     f__planpos = -1;
     return f__error(a->err, errno, "write start");
@@ -127,10 +127,11 @@ namespace {
 // connected for formatted writing and with the format of the last statement,
 // sets the state and no more.
 int32_t s_wsfe(const cilist* a) {
+  if (f__init != kInitialised || a->format == nullptr || !fmt_unchanged(a->format))
+    return start_fully(a);
   const auto unit = static_cast<uint32_t>(a->unit);
   unitrec* u = &f__units[unit < MXUNIT ? unit : 0];
-  if (f__init != kInitialised || unit >= MXUNIT || u->stream == nullptr || !u->formatted ||
-      u->written != 1 || a->format == nullptr || !fmt_unchanged(a->format))
+  if (unit >= MXUNIT || u->stream == nullptr || !u->formatted || u->written != 1)
     return start_fully(a);
   begin_state();
   begin_write(a, u);
