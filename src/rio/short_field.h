@@ -55,6 +55,13 @@ inline uint64_t digits8(uint32_t v) {
   return tens | (pairs - 10 * tens) << 8;
 }
 
+// The four decimal digits of v < 10^4, as digits8 gives eight.
+inline uint32_t digits4(uint32_t v) {
+  uint32_t pairs = v / 100 | (v % 100) << 16;
+  uint32_t tens = (pairs * 103 >> 10) & 0x000F000F;  // each lane / 10
+  return tens | (pairs - 10 * tens) << 8;
+}
+
 // Starts a short field of w columns whose text takes its last n: stores the
 // blanks and returns where the text begins.
 inline char* short_field(int32_t w, int64_t n) {
@@ -165,7 +172,8 @@ inline char* short_E_text(char* at, uint32_t v, int32_t exp10, bool sign, const 
   if (room > 0) pt[-1] = '0';
   if (sign) pt[room > 0 ? -2 : -1] = '-';
   *pt = '.';
-  store8(pt + 1, digits8(v) >> L.shift | kZeros);
+  const uint64_t dig = L.d <= 4 ? digits4(v) >> (L.shift - 32) : digits8(v) >> L.shift;
+  store8(pt + 1, dig | kZeros);
   char* e = pt + 1 + L.d;
   uint32_t mag = static_cast<uint32_t>(exp10 < 0 ? -exp10 : exp10);
   e[0] = 'E';
