@@ -182,7 +182,7 @@ template <uint8_t kind>
 }
 
 // One value on a plan.
-int32_t plan_value(const char* p, int32_t len) {
+[[gnu::noinline]] int32_t plan_value(const char* p, int32_t len) {
   const uint8_t kind = f__plan[f__planpos].kind;
   if (kind == STEP_SHORT_F) return quick_step<STEP_SHORT_F>(p, len);
   if (kind == STEP_SHORT_E) return quick_step<STEP_SHORT_E>(p, len);
@@ -266,9 +266,8 @@ int32_t unknown_code(int32_t op) {
 // literals on the way, and the record is ended.
 int32_t do_fio(const int32_t* count, const void* ptr, int32_t len) {
   const char* p = static_cast<const char*>(ptr);
-  if (f__planpos < 0) return run_fio(*count, p, len);
-  if (*count == 1 && p != nullptr) return plan_value(p, len);
-  return plan_fio(*count, p, len);
+  if (f__planpos >= 0 && *count == 1 && p != nullptr) return plan_value(p, len);
+  return f__planpos < 0 ? run_fio(*count, p, len) : plan_fio(*count, p, len);
 }
 
 // Runs the format to its end without a value.
