@@ -160,12 +160,10 @@ inline char* quick_E(char* at, const plan_step& s, double x, bool neg) {
   return short_E_text(at, static_cast<uint32_t>(v), k + 1, neg, layout_of(s));
 }
 
-// The common value on a plan, a double in a short step of the kind, by the
-// quick path, which the step's short path backs. A leaf, one for each kind,
-// that hands any other value to the full step (a tail call).
+// A double in short step s of the kind by the quick path, which the step's
+// short path backs: any other value goes to the full step (a tail call).
 template <uint8_t kind>
-[[gnu::noinline]] int32_t quick_step(const char* p, int32_t len) {
-  const plan_step& s = f__plan[f__planpos];
+[[gnu::always_inline]] inline int32_t quick_step(const plan_step& s, const char* p, int32_t len) {
   if (len != 8 || f__recpos + (kSlack + kShort + kSlack) >= f__buflen)
     return plan_step_value(p, len);
   uint64_t bits;
@@ -181,11 +179,16 @@ template <uint8_t kind>
   return 0;
 }
 
-// One value on a plan.
+// One value on a short E step.
+[[gnu::noinline]] int32_t quick_E_step(const char* p, int32_t len) {
+  return quick_step<STEP_SHORT_E>(f__plan[f__planpos], p, len);
+}
+
+// One value on a plan: the common one, in a short F step, in this leaf.
 [[gnu::noinline]] int32_t plan_value(const char* p, int32_t len) {
-  const uint8_t kind = f__plan[f__planpos].kind;
-  if (kind == STEP_SHORT_F) return quick_step<STEP_SHORT_F>(p, len);
-  if (kind == STEP_SHORT_E) return quick_step<STEP_SHORT_E>(p, len);
+  const plan_step& s = f__plan[f__planpos];
+  if (s.kind == STEP_SHORT_F) return quick_step<STEP_SHORT_F>(s, p, len);
+  if (s.kind == STEP_SHORT_E) return quick_E_step(p, len);
   return plan_step_value(p, len);
 }
 
