@@ -15,6 +15,21 @@ namespace rio {
 
 constexpr int MXUNIT = 100;
 
+// Each unit's output buffer. Records are gathered in it whole and reach the
+// system in one write per buffer (a record longer than the buffer in a write
+// of its own), so that a file only ever receives whole records, whatever
+// ends the process. Where each record ends is kept, so that a write that the
+// system takes only in part is cut after the last whole record.
+constexpr uint32_t kUnitBuf = 1u << 16;  // characters
+constexpr uint32_t kUnitRecs = 4096;     // records
+struct unitbuf {
+  char* data;  // null until the unit's first record
+  uint32_t* ends;
+  uint32_t len, nrec;
+  bool eager;  // each record goes at once: a terminal, standard error
+  bool fresh;  // the next write is the first since the unit turned to writing
+};
+
 // One entry of the unit table.
 struct unitrec {
   FILE* stream;  // null: not connected
@@ -29,6 +44,7 @@ struct unitrec {
   int32_t atend;
   int32_t written;  // the last transfer was a write
   int32_t scratch;
+  unitbuf out;  // its output buffer
 };
 
 // One operation of a parsed format.
@@ -104,21 +120,6 @@ void f__unbuffer(FILE* f, int64_t at);
 // against that unit with context s.
 int32_t f__flush(unitrec* x, const char* s);
 
-// Each unit's output buffer. Records are gathered in it whole and reach the
-// system in one write per buffer (a record longer than the buffer in a write
-// of its own), so that a file only ever receives whole records, whatever
-// ends the process. Where each record ends is kept, so that a write that the
-// system takes only in part is cut after the last whole record.
-constexpr uint32_t kUnitBuf = 1u << 16;  // characters
-constexpr uint32_t kUnitRecs = 4096;     // records
-struct unitbuf {
-  char* data;  // null until the unit's first record
-  uint32_t* ends;
-  uint32_t len, nrec;
-  bool eager;  // each record goes at once: a terminal, standard error
-  bool fresh;  // the next write is the first since the unit turned to writing
-};
-extern unitbuf f__ubuf[MXUNIT];
 // The unit was connected or turned to writing: eager from its stream; with
 // fresh, the first write cuts an older, longer file at its position.
 void f__ubstart(unitrec* x, bool fresh);

@@ -11,8 +11,6 @@
 
 namespace rio {
 
-unitbuf f__ubuf[MXUNIT];
-
 namespace {
 
 // Hands n characters holding nrec whole records, the i-th ending at ends[i],
@@ -40,7 +38,7 @@ int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* end
   return e;
 }
 
-unitbuf& buffer_of(const unitrec* x) { return f__ubuf[x - f__units]; }
+unitbuf& buffer_of(unitrec* x) { return x->out; }
 
 }  // namespace
 
