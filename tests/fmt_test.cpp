@@ -40,6 +40,16 @@ TEST(FField, WidthsRoundingAndSigns) {
   EXPECT_EQ(field("F17.7", 12.5), "       12.5000000");
   EXPECT_EQ(field("F8.7", 0.5), ".5000000");
   EXPECT_EQ(field("F16.8", 0.5), "      0.50000000");
+  // Single-precision values, each in a field of a planned format.
+  EXPECT_EQ(on_unit([] {
+              const rio::cilist io{0, kUnit, 0, "(F8.4,E12.4)", 0};
+              float v[2] = {0.1f, -2.5f};
+              int32_t one = 1;
+              rio::s_wsfe(&io);
+              for (float& x : v) rio::do_fio(&one, &x, sizeof x);
+              rio::e_wsfe();
+            }),
+            "  0.1000 -0.2500E+01\n");
 }
 
 TEST(FField, AsterisksAndTheLeadingZero) {

@@ -160,12 +160,12 @@ inline char* quick_E(char* at, const plan_step& s, double x, bool neg) {
   return short_E_text(at, static_cast<uint32_t>(v), k + 1, neg, layout_of(s));
 }
 
-// A double in short step s of the kind by the quick path, which the step's
-// short path backs: any other value goes to the full step (a tail call).
+// The double at p in short step s of the kind by the quick path, which the
+// step's short path backs: any other goes to the full step (a tail call).
 template <uint8_t kind>
-[[gnu::always_inline]] inline int32_t quick_step(const plan_step& s, const char* p, int32_t len) {
-  if (len != 8 || f__recpos + (kSlack + kShort + kSlack) >= f__buflen)
-    return plan_step_value(p, len);
+[[gnu::always_inline]] inline int32_t quick_step(const plan_step& s, const char* p) {
+  const int32_t len = 8;
+  if (f__recpos + (kSlack + kShort + kSlack) >= f__buflen) return plan_step_value(p, len);
   uint64_t bits;
   memcpy(&bits, p, sizeof bits);
   double x = std::bit_cast<double>(bits & ~(uint64_t{1} << 63));
@@ -179,17 +179,17 @@ template <uint8_t kind>
   return 0;
 }
 
-// One value on a short E step.
-[[gnu::noinline]] int32_t quick_E_step(const char* p, int32_t len) {
-  return quick_step<STEP_SHORT_E>(f__plan[f__planpos], p, len);
+// One double on a short E step.
+[[gnu::noinline]] int32_t quick_E_step(const char* p) {
+  return quick_step<STEP_SHORT_E>(f__plan[f__planpos], p);
 }
 
-// One value on a plan: the common one, in a short F step, in this leaf.
-[[gnu::noinline]] int32_t plan_value(const char* p, int32_t len) {
+// One double on a plan: the common one, in a short F step, in this leaf.
+[[gnu::noinline]] int32_t plan_value(const char* p) {
   const plan_step& s = f__plan[f__planpos];
-  if (s.kind == STEP_SHORT_F) return quick_step<STEP_SHORT_F>(s, p, len);
-  if (s.kind == STEP_SHORT_E) return quick_E_step(p, len);
-  return plan_step_value(p, len);
+  if (s.kind == STEP_SHORT_F) return quick_step<STEP_SHORT_F>(s, p);
+  if (s.kind == STEP_SHORT_E) return quick_E_step(p);
+  return plan_step_value(p, 8);
 }
 
 // Reports an operation code that the interpreter does not know.
@@ -269,7 +269,7 @@ int32_t unknown_code(int32_t op) {
 // literals on the way, and the record is ended.
 int32_t do_fio(const int32_t* count, const void* ptr, int32_t len) {
   const char* p = static_cast<const char*>(ptr);
-  if (f__planpos >= 0 && *count == 1 && p != nullptr) return plan_value(p, len);
+  if (f__planpos >= 0 && *count == 1 && p != nullptr && len == 8) return plan_value(p);
   return f__planpos < 0 ? run_fio(*count, p, len) : plan_fio(*count, p, len);
 }
 
