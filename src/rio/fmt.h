@@ -114,7 +114,9 @@ bool f__scaled_exact(double x, int32_t d, uint64_t* out);
 inline bool f__scaled_near(double x, int32_t d, uint64_t* out) {
   double y = x * f__pow10d[d];
   if (!(y < 4294967296.0)) return false;
-  auto q = static_cast<int64_t>(y + 0.5);
+  // A q that the addition's rounding leaves off y's nearest integer lies next
+  // to a half, which the test below refuses.
+  auto q = static_cast<int64_t>(y + 0.5);  // NOLINT(bugprone-incorrect-roundings)
   *out = static_cast<uint64_t>(q);
   return std::fabs(y - static_cast<double>(q)) < 0.5 - 0x1p-20;  // exact: both on y's unit
 }

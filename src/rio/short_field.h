@@ -178,7 +178,7 @@ inline char* short_E_text(char* at, uint32_t v, int32_t exp10, bool sign, const 
   uint32_t mag = static_cast<uint32_t>(exp10 < 0 ? -exp10 : exp10);
   e[0] = 'E';
   e[1] = exp10 < 0 ? '-' : '+';
-  memcpy(e + 2, &kPairs[2 * mag], 2);
+  memcpy(e + 2, &kPairs[size_t{2} * mag], 2);
   return e + 4;
 }
 
