@@ -109,12 +109,13 @@ int short_step_write(const plan_step& s, const char* p, int32_t len) {
   return plan_fio(1, p, len);
 }
 
-// The quick path of a short step, which calls nothing, so that it needs no
-// frame: the short path without its exact arithmetic. Each returns the
-// field's end, or null, having decided nothing, to leave the value to the
-// short path: the scaled value next to a half, or an exponent estimate that
-// two tries do not settle. at is the step's start, with kSlack + kShort +
-// kSlack bytes free; x >= 0.
+// The quick path of a short step: the short path without its exact
+// arithmetic, in functions that make no call but a last jump, so that none
+// saves registers. A value that it does not settle (its scaled value next to
+// a half, an exponent that two estimates do not settle, a field that it does
+// not fit) goes on to the step's short path, plan_step_value, having changed
+// nothing. at is the step's start, with kSlack + kShort + kSlack bytes free;
+// x >= 0.
 
 // The layout of short step s from its start.
 inline short_layout layout_of(const plan_step& s) {
@@ -132,7 +133,7 @@ inline short_layout layout_of(const plan_step& s) {
   return 0;
 }
 
-// A short F field.
+// A short F field: its digits and where its text starts, then the stores.
 inline int32_t quick_F(char* at, const plan_step& s, double x, bool neg, const char* p) {
   uint64_t v;
   if (!f__scaled_near(x, s.d, &v) || v >= 100000000) return plan_step_value(p, 8);
@@ -144,7 +145,7 @@ inline int32_t quick_F(char* at, const plan_step& s, double x, bool neg, const c
 }
 
 // A short E field of x > 0 whose first estimate of the exponent, or the one
-// after it, gives its digits.
+// after it, gives its digits: returns the field's end, or null.
 inline char* quick_E(char* at, const plan_step& s, double x, bool neg) {
   int32_t e2 = static_cast<int32_t>(std::bit_cast<uint64_t>(x) >> 52) - 1023;
   int32_t k = (e2 * 78913) >> 18;  // log10(2) ~ 78913 / 2^18: low by at most one
@@ -164,7 +165,7 @@ inline char* quick_E(char* at, const plan_step& s, double x, bool neg) {
 // step's short path backs: any other goes to the full step (a tail call).
 template <uint8_t kind>
 [[gnu::always_inline]] inline int32_t quick_step(const plan_step& s, const char* p) {
-  const int32_t len = 8;
+  const int32_t len = sizeof(double);
   if (f__recpos + (kSlack + kShort + kSlack) >= f__buflen) return plan_step_value(p, len);
   uint64_t bits;
   memcpy(&bits, p, sizeof bits);
