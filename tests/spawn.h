@@ -43,6 +43,10 @@ class Child {
 
 Result run(const Run& run);
 
+// Reads at most n bytes of fd into buf: how many, 0 at its end, below 0 on
+// an error. Each platform's own read.
+int read_some(int fd, char* buf, size_t n);
+
 // A fresh folder under /tmp, removed at destruction. With open_to_all it is
 // writable by the unprivileged user too.
 class Scratch {

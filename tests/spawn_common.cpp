@@ -1,5 +1,6 @@
-// What the spawning helpers share on every platform: files read and written
-// whole, a complete run's files, and the exit code of a run.
+// What the spawning helpers share on every platform: waiting for a child's
+// output, files read and written whole, a complete run's files, and the exit
+// code of a run.
 #include <sys/wait.h>
 
 #include <fstream>
@@ -8,6 +9,20 @@
 #include "spawn.h"
 
 namespace testing_support {
+
+Child::~Child() {
+  if (pid_ > 0) finish();
+}
+
+bool Child::wait_for(const std::string& text) {
+  char buf[4096];
+  while (out_text_.find(text) == std::string::npos) {
+    int n = read_some(out_, buf, sizeof buf);
+    if (n <= 0) return false;
+    out_text_.append(buf, static_cast<size_t>(n));
+  }
+  return true;
+}
 
 std::string read_file(const std::string& path) {
   std::ifstream f(path, std::ios::binary);

@@ -89,18 +89,8 @@ Child::Child(const Run& run) {
   }
 }
 
-Child::~Child() {
-  if (pid_ > 0) finish();
-}
-
-bool Child::wait_for(const std::string& text) {
-  char buf[4096];
-  while (out_text_.find(text) == std::string::npos) {
-    int n = _read(out_, buf, sizeof buf);
-    if (n <= 0) return false;
-    out_text_.append(buf, static_cast<size_t>(n));
-  }
-  return true;
+int read_some(int fd, char* buf, size_t n) {
+  return static_cast<int>(_read(fd, buf, static_cast<unsigned>(n)));
 }
 
 // Windows sends no signals to another process: the run is ended at once,

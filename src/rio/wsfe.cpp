@@ -107,12 +107,11 @@ namespace {
   begin_state();
   f__planpos = -1;
   if (int32_t n = c_sfe(a)) return n;
-  begin_write(a, f__curunit);
-  if (f__fmtbuf == nullptr || (!fmt_unchanged(f__fmtbuf) && pars_f(f__fmtbuf) < 0)) {
-    f__planpos = -1;
+  f__elist = a;  // the parser reports against the statement and its format
+  f__fmtbuf = a->format;
+  if (f__fmtbuf == nullptr || (!fmt_unchanged(f__fmtbuf) && pars_f(f__fmtbuf) < 0))
     return f__error(a->err, 100, "startio");
-  }
-  begin_write(a, f__curunit);  // on the format just parsed
+  begin_write(a, f__curunit);
   if (f__curunit->written != 1 && f__nowwriting(f__curunit)) {
     f__planpos = -1;
     return f__error(a->err, errno, "write start");
