@@ -45,10 +45,11 @@ bool fmt_unchanged(const char* s);
 // reversions that the interpreter carries out, in order, each step with the
 // index of the one after it (after the last, the plan goes on where every
 // later pass repeats). f__planlen is 0 when the format has no plan.
-// f__planpos is the statement's position in it, or -1 when the statement runs
-// the general interpreter; setting f__fmtref makes every statement do so, to
-// compare the two.
+// f__planpos is the statement's position in it, or kNoPlan when the statement
+// runs the general interpreter; setting f__fmtref makes every statement do
+// so, to compare the two.
 enum : uint8_t {
+  STEP_NONE,     // no plan: the step at kNoPlan, which no format lays out
   STEP_LITERAL,  // a literal of at most eight characters without a doubled
                  // delimiter: text holds them, lowest first, len their number
   STEP_TEXT,     // any other literal, written by wrt_AP
@@ -71,9 +72,13 @@ struct plan_step {
   int8_t first;
   uint8_t end;
   uint64_t text;
+  // A short F field's text fits, its leading zero included, when its value
+  // x 10^d rounded is below fits[0] (at most 10^8, whose digits the quick
+  // path converts); when negative, when that value less one is below fits[1].
+  uint32_t fits[2];
 };
-constexpr int32_t kPlanMax = 64;
-extern plan_step f__plan[kPlanMax];
+constexpr int32_t kPlanMax = 64, kNoPlan = kPlanMax;
+extern plan_step f__plan[kPlanMax + 1];
 extern int32_t f__planlen, f__planpos;
 extern bool f__fmtref;
 void fmt_plan();

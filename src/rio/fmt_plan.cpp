@@ -2,14 +2,15 @@
 // out for the values of a statement, in order, with groups and repeat counts
 // already resolved.
 #include <algorithm>
+#include <cstring>
 
 #include "fmt.h"
 #include "short_field.h"
 
 namespace rio {
 
-plan_step f__plan[kPlanMax];
-int32_t f__planlen, f__planpos = -1;
+plan_step f__plan[kPlanMax + 1];  // the last, at kNoPlan, a STEP_NONE
+int32_t f__planlen, f__planpos = kNoPlan;
 bool f__fmtref;
 
 namespace {
@@ -30,14 +31,17 @@ plan_step literal_step(const char* s) {
   for (; len <= 8 && s[len] != 0 && s[len] != quote; ++len)
     if (len < 8) text |= static_cast<uint64_t>(static_cast<unsigned char>(s[len])) << 8 * len;
   if (len > 0 && len <= 8 && s[len] == quote && s[len + 1] != quote)
-    return plan_step{STEP_LITERAL, static_cast<uint8_t>(len), 0, 0, 0, 0, 0, 0, 0, 0, 0, text};
-  return plan_step{STEP_TEXT, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    return plan_step{STEP_LITERAL, static_cast<uint8_t>(len), 0, 0, 0, 0, 0, 0, 0, 0, 0, text, {}};
+  plan_step step{};
+  step.kind = STEP_TEXT;
+  return step;
 }
 
 // The step of operation pc.
 plan_step step_of(int32_t pc) {
   const syl* q = &f__syl[pc];
-  plan_step step{STEP_FIELD, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  plan_step step{};
+  step.kind = STEP_FIELD;
   if (q->op == QUOTED_TEXT) step = literal_step(q->p2.s);
   if (q->op == FORMAT_END) step.kind = STEP_REVERT;
   const int32_t w = q->p1, d = q->p2.i[0], e = q->p2.i[1];
@@ -76,6 +80,13 @@ void make_steps(int32_t last, int32_t loop) {
       step.shift = static_cast<uint8_t>(L.shift);
       step.first = static_cast<int8_t>(step.len + L.first);
       step.end = static_cast<uint8_t>(step.len + step.w);
+      // The columns before the point hold the sign, if any, and at least one
+      // integer digit.
+      for (int32_t sign = 0; sign < 2; ++sign) {
+        const int32_t cols = step.w - step.d - 1 - sign;
+        step.fits[sign] =
+            static_cast<uint32_t>(cols < 1 ? 0 : f__pow10[std::min(step.d + cols, 8)] - sign);
+      }
     }
     f__plan[m++] = step;
   }
@@ -154,11 +165,34 @@ void lay_out() {
   }
 }
 
+// The most characters that a record of the plan can hold: every step's,
+// as if one record took them all (a long literal's by its text).
+int64_t longest_record() {
+  int64_t n = 0;
+  for (int32_t j = 0; j < f__planlen; ++j) {
+    const plan_step& s = f__plan[j];
+    const syl& q = f__syl[s.op];
+    if (s.kind == STEP_TEXT) n += static_cast<int64_t>(strlen(q.p2.s));
+    if (s.kind == STEP_FIELD) n += q.p1;
+    n += s.kind == STEP_SHORT_F || s.kind == STEP_SHORT_E ? s.end : s.len;
+  }
+  return n;
+}
+
 }  // namespace
 
+// The quick path relies on the record buffer having kStepRoom characters
+// free past any short step's start; the buffer never shrinks, so it is
+// grown here once for the plan. A format whose records could be very long
+// runs without a plan.
 void fmt_plan() {
   f__planlen = 0;
   lay_out();
+  const int64_t need = longest_record() + kStepRoom;
+  if (need >= kPlanRecordMax)
+    f__planlen = 0;
+  else if (need >= f__buflen)
+    f__bufadj(static_cast<int32_t>(need), f__buflen);
 }
 
 }  // namespace rio

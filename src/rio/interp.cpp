@@ -16,13 +16,15 @@ bool fmt_bg() {
     f__planpos = 0;
     return true;
   }
-  f__planpos = -1;
+  f__planpos = kNoPlan;
   f__workdone = f__cp = f__rp = f__pc = f__cursor = 0;
   f__cnt[0] = f__ret[0] = 0;
   return false;
 }
 
 namespace {
+
+int32_t run_fio(int32_t n, const char* p, int32_t len);
 
 // Whether step s is a short field, with the short literal before it if any.
 inline bool short_step(const plan_step& s) {
@@ -43,7 +45,7 @@ inline void put_literal(const plan_step& s) {
 [[gnu::always_inline]] inline bool short_step_fits(const plan_step& s, const char* p, int32_t len) {
   double x;
   bool sign = load_magnitude(p, len, &x);
-  char* at = x_room(kSlack + kShort + kSlack);
+  char* at = x_room(kStepRoom);
   store8(at, s.text);
   char* e = s.kind == STEP_SHORT_F ? short_F_at(at + s.len, x, sign, s.w, s.d)
                                    : short_E_at(at + s.len, x, sign, s.w, s.d, s.e);
@@ -99,9 +101,11 @@ int short_step_write(const plan_step& s, const char* p, int32_t len) {
   return rc;
 }
 
-// One value on a plan, by the step's short path or its full step.
+// One value on a plan, by the step's short path or its full step; with no
+// plan, by the general interpreter.
 [[gnu::noinline]] int32_t plan_step_value(const char* p, int32_t len) {
   const plan_step& s = f__plan[f__planpos];
+  if (s.kind == STEP_NONE) return run_fio(1, p, len);
   if (short_step(s) && short_step_fits(s, p, len)) {
     f__planpos = s.next;
     return 0;
@@ -114,7 +118,7 @@ int short_step_write(const plan_step& s, const char* p, int32_t len) {
 // saves registers. A value that it does not settle (its scaled value next to
 // a half, an exponent that two estimates do not settle, a field that it does
 // not fit) goes on to the step's short path, plan_step_value, having changed
-// nothing. at is the step's start, with kSlack + kShort + kSlack bytes free;
+// nothing. at is the step's start, with kStepRoom bytes free;
 // x >= 0.
 
 // The layout of short step s from its start.
@@ -122,26 +126,27 @@ inline short_layout layout_of(const plan_step& s) {
   return {s.d, s.len, s.point, s.first, s.shift};
 }
 
-// Stores the text of short F step s, begun at start, at the step's start at
-// and ends the step. Apart from quick_F, so that neither needs a frame.
+// Stores the text of short F step s, whose integer part has lz leading
+// zeros left out, at the step's start at and ends the step. Apart from
+// quick_F, so that neither needs a frame.
 [[gnu::noinline]] int32_t quick_F_store(const plan_step* s, char* at, uint64_t dig, bool neg,
-                                        int32_t start) {
+                                        int32_t lz) {
   store8(at, s->text);
-  short_F_store(at, dig, neg, start, layout_of(*s));
+  short_F_store(at, dig, neg, s->first + lz - (neg ? 1 : 0), layout_of(*s));
   f__recpos += s->end;  // a field fills its width
   f__planpos = s->next;
   return 0;
 }
 
-// A short F field: its digits and where its text starts, then the stores.
+// A short F field: its digits, whether its text fits and its integer part's
+// leading zeros, then the stores.
 inline int32_t quick_F(char* at, const plan_step& s, double x, bool neg, const char* p) {
   uint64_t v;
-  if (!f__scaled_near(x, s.d, &v) || v >= 100000000) return plan_step_value(p, 8);
+  // A negative value that rounds to zero (written without its sign) is left
+  // to the short path: fits[1] counts from 1.
+  if (!f__scaled_near(x, s.d, &v) || v - neg >= s.fits[neg ? 1 : 0]) return plan_step_value(p, 8);
   const uint64_t dig = digits8(static_cast<uint32_t>(v));
-  neg = neg && v != 0;  // no minus sign before a zero
-  const int32_t start = short_F_start(dig, neg, layout_of(s));
-  if (start < s.len) return plan_step_value(p, 8);
-  return quick_F_store(&s, at, dig, neg, start);
+  return quick_F_store(&s, at, dig, neg, short_F_zeros(dig, layout_of(s)));
 }
 
 // A short E field of x > 0 whose first estimate of the exponent, or the one
@@ -166,7 +171,7 @@ inline char* quick_E(char* at, const plan_step& s, double x, bool neg) {
 template <uint8_t kind>
 [[gnu::always_inline]] inline int32_t quick_step(const plan_step& s, const char* p) {
   const int32_t len = sizeof(double);
-  if (f__recpos + (kSlack + kShort + kSlack) >= f__buflen) return plan_step_value(p, len);
+  assert(f__recpos + kStepRoom < f__buflen);  // fmt_plan made the room
   uint64_t bits;
   memcpy(&bits, p, sizeof bits);
   double x = std::bit_cast<double>(bits & ~(uint64_t{1} << 63));
@@ -185,7 +190,8 @@ template <uint8_t kind>
   return quick_step<STEP_SHORT_E>(f__plan[f__planpos], p);
 }
 
-// One double on a plan: the common one, in a short F step, in this leaf.
+// One double, on a plan or not: the common one, in a short F step, in this
+// leaf.
 [[gnu::noinline]] int32_t plan_value(const char* p) {
   const plan_step& s = f__plan[f__planpos];
   if (s.kind == STEP_SHORT_F) return quick_step<STEP_SHORT_F>(s, p);
@@ -270,19 +276,17 @@ int32_t unknown_code(int32_t op) {
 // literals on the way, and the record is ended.
 int32_t do_fio(const int32_t* count, const void* ptr, int32_t len) {
   const char* p = static_cast<const char*>(ptr);
-  if (f__planpos >= 0 && *count == 1 && p != nullptr && len == 8) return plan_value(p);
-  return f__planpos < 0 ? run_fio(*count, p, len) : plan_fio(*count, p, len);
+  if (*count == 1 && p != nullptr && len == 8) return plan_value(p);
+  return f__planpos == kNoPlan ? run_fio(*count, p, len) : plan_fio(*count, p, len);
 }
 
 // Runs the format to its end without a value.
 int32_t en_fio() {
   // The common end on a plan: at a field or at the format's end the record
   // ends, after the short literal before a short field.
-  if (f__planpos >= 0) {
-    const plan_step& s = f__plan[f__planpos];
-    if (short_step(s)) put_literal(s);
-    if (s.kind >= STEP_SHORT_F) return xw_end();
-  }
+  const plan_step& s = f__plan[f__planpos];
+  if (short_step(s)) put_literal(s);
+  if (s.kind >= STEP_SHORT_F) return xw_end();
   static const int32_t one = 1;
   return do_fio(&one, nullptr, 0);
 }

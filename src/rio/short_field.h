@@ -15,6 +15,10 @@ namespace rio {
 // Those bytes lie in the room asked for and beyond the record's end, where
 // the next field or nothing overwrites them.
 constexpr int32_t kShort = 16, kSlack = 8;
+// The room that a short step (literal, field and slack) may take from its start.
+constexpr int32_t kStepRoom = kSlack + kShort + kSlack;
+// The longest record that a plan may hold.
+constexpr int64_t kPlanRecordMax = 1 << 20;
 inline constexpr char kBlanks[kShort + 1] = "                ";
 constexpr uint64_t kZeros = 0x3030303030303030;  // eight "0" bytes
 
@@ -89,16 +93,20 @@ constexpr short_layout E_layout(int32_t w, int32_t d) {
   return {d, 0, w - d - 5, w - 13, 8 * (8 - d)};
 }
 
+// The leading zeros of the integer part in the eight digits dig (digits8)
+// of a short F field laid out by L that its text leaves out: the trailing
+// zero bytes of dig below the last integer digit's, byte 7 - d.
+inline int32_t short_F_zeros(uint64_t dig, const short_layout& L) {
+  return std::countr_zero(dig | uint64_t{1} << (L.shift - 8)) / 8;
+}
+
 // Where the text of a short F field laid out by L begins, for the value
 // x 10^d rounded whose eight digits are dig (digits8), negative when sign:
 // the integer part is the first 8 - d digits, written from its first
-// significant one or its last (the leading zeros left out are the trailing
-// zero bytes of dig below the last integer digit's, byte 7 - d), after the
-// minus sign if any. Below L.blanks when the text does not fit without
-// dropping its leading zero.
+// significant one or its last, after the minus sign if any. Below L.blanks when the text does not
+// fit without dropping its leading zero.
 inline int32_t short_F_start(uint64_t dig, bool sign, const short_layout& L) {
-  const auto lz = static_cast<uint32_t>(std::countr_zero(dig | uint64_t{1} << (L.shift - 8))) / 8;
-  return L.first + static_cast<int32_t>(lz) - (sign ? 1 : 0);
+  return L.first + short_F_zeros(dig, L) - (sign ? 1 : 0);
 }
 
 // Stores that text, begun at start (a short_F_start at or past L.blanks),
