@@ -43,11 +43,11 @@ bool fmt_unchanged(const char* s);
 
 // The plan of the parsed format (fmt_plan): the literals, fields and
 // reversions that the interpreter carries out, in order, each step with the
-// index of the one after it (after the last, the plan goes on where every
-// later pass repeats). f__planlen is 0 when the format has no plan.
-// f__planpos is the statement's position in it, or kNoPlan when the statement
-// runs the general interpreter; setting f__fmtref makes every statement do
-// so, to compare the two.
+// one after it (after the last, the plan goes on where every later pass
+// repeats). f__planlen is 0 when the format has no plan. f__step is the
+// statement's step in it, or the one at kNoPlan when the statement runs the
+// general interpreter; setting f__fmtref makes every statement do so, to
+// compare the two.
 enum : uint8_t {
   STEP_NONE,     // no plan: the step at kNoPlan, which no format lays out
   STEP_LITERAL,  // a literal of at most eight characters without a doubled
@@ -63,7 +63,6 @@ enum : uint8_t {
 struct plan_step {
   uint8_t kind;
   uint8_t len;
-  int16_t next;
   int16_t op;       // its operation in f__syl
   int16_t w, d, e;  // a field's width, digits and exponent digits
   // A short field's layout from the step's start (short_layout): its point,
@@ -71,6 +70,7 @@ struct plan_step {
   uint8_t point, shift;
   int8_t first;
   uint8_t end;
+  const plan_step* next;
   uint64_t text;
   // A short F field's text fits, its leading zero included, when its value
   // x 10^d rounded is below fits[0] (at most 10^8, whose digits the quick
@@ -79,7 +79,8 @@ struct plan_step {
 };
 constexpr int32_t kPlanMax = 64, kNoPlan = kPlanMax;
 extern plan_step f__plan[kPlanMax + 1];
-extern int32_t f__planlen, f__planpos;
+extern int32_t f__planlen;
+extern const plan_step* f__step;
 extern bool f__fmtref;
 void fmt_plan();
 

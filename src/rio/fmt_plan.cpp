@@ -10,7 +10,8 @@
 namespace rio {
 
 plan_step f__plan[kPlanMax + 1];  // the last, at kNoPlan, a STEP_NONE
-int32_t f__planlen, f__planpos = kNoPlan;
+int32_t f__planlen;
+const plan_step* f__step = &f__plan[kNoPlan];
 bool f__fmtref;
 
 namespace {
@@ -30,10 +31,13 @@ plan_step literal_step(const char* s) {
   uint64_t text = 0;
   for (; len <= 8 && s[len] != 0 && s[len] != quote; ++len)
     if (len < 8) text |= static_cast<uint64_t>(static_cast<unsigned char>(s[len])) << 8 * len;
-  if (len > 0 && len <= 8 && s[len] == quote && s[len + 1] != quote)
-    return plan_step{STEP_LITERAL, static_cast<uint8_t>(len), 0, 0, 0, 0, 0, 0, 0, 0, 0, text, {}};
   plan_step step{};
   step.kind = STEP_TEXT;
+  if (len > 0 && len <= 8 && s[len] == quote && s[len + 1] != quote) {
+    step.kind = STEP_LITERAL;
+    step.len = static_cast<uint8_t>(len);
+    step.text = text;
+  }
   return step;
 }
 
@@ -90,8 +94,7 @@ void make_steps(int32_t last, int32_t loop) {
     }
     f__plan[m++] = step;
   }
-  for (int32_t j = 0; j < m; ++j)
-    f__plan[j].next = static_cast<int16_t>(j + 1 < m ? j + 1 : at[loop]);
+  for (int32_t j = 0; j < m; ++j) f__plan[j].next = &f__plan[j + 1 < m ? j + 1 : at[loop]];
   f__planlen = m;
 }
 

@@ -147,6 +147,7 @@ inline char* x_room(int64_t n) {
 }
 inline void x_done(const char* p) { f__recpos = static_cast<int32_t>(p - f__buf); }
 int32_t f__putbuf(int c);
+int32_t f__putrec(int32_t n);
 int x_wSL();
 
 // Errors. f__error is the one funnel: with a non-zero flag it returns n and

@@ -13,10 +13,10 @@ int32_t f__workdone;
 // start afresh.
 bool fmt_bg() {
   if (f__planlen > 0 && !f__fmtref) {
-    f__planpos = 0;
+    f__step = &f__plan[0];
     return true;
   }
-  f__planpos = kNoPlan;
+  f__step = &f__plan[kNoPlan];
   f__workdone = f__cp = f__rp = f__pc = f__cursor = 0;
   f__cnt[0] = f__ret[0] = 0;
   return false;
@@ -69,9 +69,10 @@ int short_step_write(const plan_step& s, const char* p, int32_t len) {
 // record end. Out of line: the common step in do_fio stays free of its
 // registers.
 [[gnu::noinline]] int32_t plan_fio(int32_t n, const char* p, int32_t len) {
-  int32_t k = f__planpos, rc = 0;
-  for (int32_t i = 0; i < n; k = f__plan[k].next) {
-    const plan_step& s = f__plan[k];
+  const plan_step* k = f__step;
+  int32_t rc = 0;
+  for (int32_t i = 0; i < n; k = k->next) {
+    const plan_step& s = *k;
     if (short_step(s) && p != nullptr) {
       rc = short_step_write(s, p, len);
     } else if (s.kind == STEP_LITERAL || short_step(s)) {
@@ -97,17 +98,17 @@ int short_step_write(const plan_step& s, const char* p, int32_t len) {
     ++i;
     p += len;
   }
-  f__planpos = k;
+  f__step = k;
   return rc;
 }
 
 // One value on a plan, by the step's short path or its full step; with no
 // plan, by the general interpreter.
 [[gnu::noinline]] int32_t plan_step_value(const char* p, int32_t len) {
-  const plan_step& s = f__plan[f__planpos];
+  const plan_step& s = *f__step;
   if (s.kind == STEP_NONE) return run_fio(1, p, len);
   if (short_step(s) && short_step_fits(s, p, len)) {
-    f__planpos = s.next;
+    f__step = s.next;
     return 0;
   }
   return plan_fio(1, p, len);
@@ -134,7 +135,7 @@ inline short_layout layout_of(const plan_step& s) {
   store8(at, s->text);
   short_F_store(at, dig, neg, s->first + lz - (neg ? 1 : 0), layout_of(*s));
   f__recpos += s->end;  // a field fills its width
-  f__planpos = s->next;
+  f__step = s->next;
   return 0;
 }
 
@@ -181,19 +182,19 @@ template <uint8_t kind>
   char* e = quick_E(at, s, x, neg);
   if (e == nullptr) return plan_step_value(p, len);
   f__recpos += s.end;  // a field fills its width
-  f__planpos = s.next;
+  f__step = s.next;
   return 0;
 }
 
 // One double on a short E step.
 [[gnu::noinline]] int32_t quick_E_step(const char* p) {
-  return quick_step<STEP_SHORT_E>(f__plan[f__planpos], p);
+  return quick_step<STEP_SHORT_E>(*f__step, p);
 }
 
 // One double, on a plan or not: the common one, in a short F step, in this
 // leaf.
 [[gnu::noinline]] int32_t plan_value(const char* p) {
-  const plan_step& s = f__plan[f__planpos];
+  const plan_step& s = *f__step;
   if (s.kind == STEP_SHORT_F) return quick_step<STEP_SHORT_F>(s, p);
   if (s.kind == STEP_SHORT_E) return quick_E_step(p);
   return plan_step_value(p, 8);
@@ -277,16 +278,27 @@ int32_t unknown_code(int32_t op) {
 int32_t do_fio(const int32_t* count, const void* ptr, int32_t len) {
   const char* p = static_cast<const char*>(ptr);
   if (*count == 1 && p != nullptr && len == 8) return plan_value(p);
-  return f__planpos == kNoPlan ? run_fio(*count, p, len) : plan_fio(*count, p, len);
+  return f__step->kind == STEP_NONE ? run_fio(*count, p, len) : plan_fio(*count, p, len);
+}
+
+// Ends the record at a statement's end on a plan, as xw_end does: a plan's
+// record has no tab past its end, no "$" and room for its newline (fmt_plan).
+int32_t plan_end() {
+  char* end = f__buf + f__recpos;
+  end[0] = '\n';
+  end[1] = 0;
+  f__putrec(f__recpos + 1);
+  f__recpos = f__cursor = f__hiwater = 0;
+  return 0;
 }
 
 // Runs the format to its end without a value.
 int32_t en_fio() {
   // The common end on a plan: at a field or at the format's end the record
   // ends, after the short literal before a short field.
-  const plan_step& s = f__plan[f__planpos];
+  const plan_step& s = *f__step;
   if (short_step(s)) put_literal(s);
-  if (s.kind >= STEP_SHORT_F) return xw_end();
+  if (s.kind >= STEP_SHORT_F) return plan_end();
   static const int32_t one = 1;
   return do_fio(&one, nullptr, 0);
 }

@@ -24,16 +24,22 @@ void f__bufadj(int32_t n, int32_t c) {
 
 // Hands the current record and the character c (none when 0) to the current
 // unit whole. A record holding NUL characters is written whole. f__recpos is
-// left for the caller to reset. A write that fails ends the run. Signals are
-// held off where the buffer grows and where the unit calls the system, not
-// while the record is only copied; one noted meanwhile (by a handler on
-// another thread) is acted on once the record is whole.
+// left for the caller to reset.
 int32_t f__putbuf(int c) {
   if (f__hiwater > f__recpos) f__recpos = f__hiwater;
   int32_t n = f__recpos;
   if (n + 1 >= f__buflen) f__bufadj(n + 1, n);
   if (c != 0) f__buf[n++] = static_cast<char>(c);
   f__buf[n] = 0;
+  return f__putrec(n);
+}
+
+// Hands the first n characters of the record buffer to the current unit, as
+// one whole record. A write that fails ends the run. Signals are held off
+// where the unit calls the system, not while the record is only copied; one
+// noted meanwhile (by a handler on another thread) is acted on once the
+// record is whole.
+int32_t f__putrec(int32_t n) {
   if (int e = f__ubput(f__curunit, f__buf, static_cast<uint32_t>(n))) {
     io_guard g;
     errno = e;

@@ -105,7 +105,7 @@ namespace {
 [[gnu::noinline]] int32_t start_fully(const cilist* a) {
   if (f__init != kInitialised) f_init();
   begin_state();
-  f__planpos = kNoPlan;
+  f__step = &f__plan[kNoPlan];
   if (int32_t n = c_sfe(a)) return n;
   f__elist = a;  // the parser reports against the statement and its format
   f__fmtbuf = a->format;
@@ -113,7 +113,7 @@ namespace {
     return f__error(a->err, 100, "startio");
   begin_write(a, f__curunit);
   if (f__curunit->written != 1 && f__nowwriting(f__curunit)) {
-    f__planpos = kNoPlan;
+    f__step = &f__plan[kNoPlan];
     return f__error(a->err, errno, "write start");
   }
   return 0;
