@@ -32,9 +32,11 @@ inline bool short_step(const plan_step& s) {
 }
 
 // Stores the short literal of step s (none when its len is 0) in one store,
-// whose slack past the record's end the next field or nothing overwrites.
+// whose slack past the record's end the next field or nothing overwrites
+// (fmt_plan made the room).
 inline void put_literal(const plan_step& s) {
-  store8(x_room(kSlack), s.text);
+  assert(f__recpos + kStepRoom < f__buflen);
+  store8(f__buf + f__recpos, s.text);
   f__recpos += s.len;
 }
 
