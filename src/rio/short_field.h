@@ -103,8 +103,8 @@ inline int32_t short_F_zeros(uint64_t dig, const short_layout& L) {
 // Where the text of a short F field laid out by L begins, for the value
 // x 10^d rounded whose eight digits are dig (digits8), negative when sign:
 // the integer part is the first 8 - d digits, written from its first
-// significant one or its last, after the minus sign if any. Below L.blanks when the text does not
-// fit without dropping its leading zero.
+// significant one or its last, after the minus sign if any. Below L.blanks
+// when the text does not fit without dropping its leading zero.
 inline int32_t short_F_start(uint64_t dig, bool sign, const short_layout& L) {
   return L.first + short_F_zeros(dig, L) - (sign ? 1 : 0);
 }
