@@ -31,6 +31,13 @@ rio::olist opener(int32_t unit, const char* name) {
                     nullptr};
 }
 
+// Writes text to the file at path and connects unit to it: f_open's result.
+int32_t open_holding(int32_t unit, const std::string& path, const std::string& text) {
+  write_file(path, text);
+  rio::olist o = opener(unit, path.c_str());
+  return rio::f_open(&o);
+}
+
 using rio::close_unit;
 using rio::say;
 
@@ -38,9 +45,7 @@ TEST(Files, CloseCutsALongerFileAndOverwritesAShorterOne) {
   Scratch d;
   std::string path = d.file("data.csv");
   for (const std::string& old : {std::string(100000, 'z'), std::string("ab")}) {
-    write_file(path, old);
-    rio::olist o = opener(30, path.c_str());
-    ASSERT_EQ(rio::f_open(&o), 0);
+    ASSERT_EQ(open_holding(30, path, old), 0);
     say(30, "new");
     close_unit(30);
     EXPECT_EQ(read_file(path), stored(" new\n"));
@@ -115,9 +120,7 @@ TEST(Files, NamesAndUnitNumbers) {
 TEST(Reading, EmptyListReadConsumesOneLine) {
   Scratch d;
   std::string path = d.file("in");
-  write_file(path, "abc\ndef\n");
-  rio::olist o = opener(40, path.c_str());
-  rio::f_open(&o);
+  open_holding(40, path, "abc\ndef\n");
   rio::cilist io{0, 40, 1, nullptr, 0};
   EXPECT_EQ(rio::s_rsle(&io), 0);
   EXPECT_EQ(rio::e_rsle(), 0);
@@ -132,9 +135,7 @@ TEST(Reading, EmptyListReadConsumesOneLine) {
 TEST(Reading, WritingThenReadingThenWritingOneUnit) {
   Scratch d;
   std::string path = d.file("rw");
-  write_file(path, "abc\ndefgh\nxyz\n");
-  rio::olist o = opener(42, path.c_str());
-  rio::f_open(&o);
+  open_holding(42, path, "abc\ndefgh\nxyz\n");
   rio::cilist io{0, 42, 1, nullptr, 0};
   EXPECT_EQ(rio::s_rsle(&io), 0);
   EXPECT_EQ(rio::e_rsle(), 0);  // past "abc"
