@@ -69,6 +69,7 @@ bool f__reported;
 void f__fatal(int32_t n, const char* s) {
   // A signal during the report waits; the report ends the run first.
   io_guard g;
+  f__unstatus();
   if (n >= 0 && n < 100) {
     fprintf(stderr, "%s: %s\n", s, strerror(n));
   } else if (n == -1) {
@@ -109,6 +110,7 @@ void f__fatal(int32_t n, const char* s) {
 // cut after its last complete record and closed first.
 void sig_die(const char* s, int kill) {
   f__dying = 1;
+  f__unstatus();
   fprintf(stderr, "%s\n", s);
   if (kill) {
     fflush(stderr);

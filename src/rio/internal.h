@@ -95,8 +95,6 @@ extern int (*f__dorevert)();
 extern int32_t f__scale;   // scale factor: 0 at every formatted start
 extern int32_t f__cblank;  // the unit's blank mode, copied at a formatted start
 extern int32_t f__cursor;  // pending move of the record position: always 0
-extern int f__xargc;       // the command-line arguments, kept by start-up
-extern char** f__xargv;
 
 // Stream modes, indexed by `formatted`, plus 2 for reading and writing.
 extern const char* const f__r_mode[2];
@@ -160,6 +158,8 @@ extern bool f__reported;  // a fatal report has begun
 [[noreturn]] void f__wrerr(const char* s);
 [[noreturn]] void opn_err(int32_t n, const char* s, const olist* a);
 [[noreturn]] void sig_die(const char* s, int kill);
+// Erases the status line, if one is shown, before a report or signal text.
+void f__unstatus();
 extern const char* const F_err[];
 constexpr int32_t MAXERR = 132;
 

@@ -62,6 +62,20 @@ int32_t e_wsfe();
 int32_t f_open(const olist* a);
 int32_t f_clos(const cllist* a);
 
+// The command-line arguments, as start-up received them.
+extern int f__xargc;
+extern char** f__xargv;
+
+// Whether the run-time runs on Windows, where a command takes "/?" for help.
+extern const bool kWindows;
+
+// A status line on standard error, for progress: status_shown() tells
+// whether standard error is a terminal, where alone it is written.
+// status_line() rewrites it in place; an empty text erases it. A report or a
+// signal's text erases it first.
+bool status_shown();
+void status_line(const char* text);
+
 // End of the run: writes "STOP <msg> statement executed" when len > 0, exits 0.
 [[noreturn]] void s_stop(const char* msg, int32_t len);
 void f_exit();

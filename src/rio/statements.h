@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "rio.h"
@@ -39,6 +40,21 @@ void row(const cilist& io, Values... values) {
   int32_t one = 1;
   s_wsfe(&io);
   ((void)do_fio(&one, &values, sizeof(double)), ...);
+  e_wsfe();
+}
+
+// One formatted statement whose format is text as its one literal: writes
+// the text as one record, byte for byte (a list-directed record would put a
+// blank in front of it).
+inline void line(int32_t unit, std::string_view text) {
+  std::string format = "(\x02";
+  for (char c : text) {
+    format += c;
+    if (c == '\x02') format += c;  // a delimiter inside the literal is doubled
+  }
+  format += "\x02)";
+  cilist io{0, unit, 0, format.c_str(), 0};
+  s_wsfe(&io);
   e_wsfe();
 }
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include "rio.h"
 #include "sys.h"
 
 namespace rio::sys {
@@ -155,3 +156,9 @@ void write_error(const char* s, size_t n) {
 }
 
 }  // namespace rio::sys
+
+namespace rio {
+
+const bool kWindows = false;
+
+}  // namespace rio

@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include "rio.h"
 #include "sys.h"
 
 namespace rio::sys {
@@ -207,3 +208,9 @@ void write_error(const char* s, size_t n) {
 }
 
 }  // namespace rio::sys
+
+namespace rio {
+
+const bool kWindows = true;
+
+}  // namespace rio

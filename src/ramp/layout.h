@@ -1,0 +1,22 @@
+// The formats of the data rows: today's fields, each column widened where
+// its largest value would not fit, so that no field is a run of asterisks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ramp {
+
+// The width of an Fw.d field that holds every value of magnitude up to bound
+// (and its minus sign, when negative values occur): w, or wider.
+int32_t fit_width(int32_t w, int32_t d, double bound, bool negative);
+
+// The format of the rows of time, velocity, slip and acceleration for nt
+// samples dt apart of a ramp of frequency fc.
+std::string slip_format(double dt, int32_t nt, double fc);
+
+// The format of the rows of frequency and the two amplitudes for the lines 2
+// to nom of a spectrum whose lines are dom apart.
+std::string amp_format(double dom, int32_t nom);
+
+}  // namespace ramp
