@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <complex>
 #include <csignal>
 #include <sstream>
 #include <vector>
@@ -95,6 +97,126 @@ TEST(Files, OlderFilesAreReplacedWhateverTheirLength) {
     // A second run over its own files changes nothing.
     EXPECT_EQ(code(run({.dir = d.path()})), 0);
     EXPECT_EQ(read_file(d.file("Ramp_Slip.csv")), complete().slip);
+  }
+}
+
+// The numbers of a data row.
+std::vector<double> fields(const std::string& row) {
+  std::vector<double> v;
+  std::istringstream s(row);
+  for (std::string f; std::getline(s, f, ',');)
+    if (!f.empty()) v.push_back(std::stod(f));
+  return v;
+}
+
+TEST(Options, OtherParametersFollowTheFormulas) {
+  Scratch d;
+  const double dt = 0.005, fc = 1 / 2.0, tau2 = 3;
+  Result r = run({.dir = d.path(),
+                  .args = {"-r", "2", "--dt=0.005", "-n", "2048", "--centre", "3", "--no-wait"}});
+  EXPECT_EQ(code(r), 0);
+  EXPECT_EQ(r.err, "");
+  std::vector<std::string> out = lines(r.out);
+  ASSERT_EQ(out.size(), 11u);  // no prompt
+  EXPECT_EQ(out[3], "  dt,nt=  0.005 2048");
+  EXPECT_EQ(out[4], "  fc (Hz) and Tau(s)=  0.5  2.");
+  EXPECT_EQ(out[9], "  DUR,DOM,NOM,EOM=  10.24  0.613592315 1024  628.318531");
+  std::vector<std::string> slip = lines(read_file(d.file("Ramp_Slip.csv")));
+  ASSERT_EQ(slip.size(), 2049u);
+  double before = 0;
+  for (size_t i = 1; i < slip.size(); ++i) {
+    ASSERT_EQ(slip[i].size(), 56u) << i;
+    double t = static_cast<double>(i - 1) * dt, th = std::tanh(4 * fc * (t - tau2));
+    double v = 2 * fc * (1 - th * th), a = i == 1 ? 0 : (v - before) / dt;
+    before = v;
+    std::vector<double> f = fields(slip[i]);
+    ASSERT_EQ(f.size(), 4u);
+    EXPECT_NEAR(f[0], t, 5e-5);
+    EXPECT_NEAR(f[1], v, 6e-8);
+    EXPECT_NEAR(f[2], (1 + th) / 2, 6e-8);
+    EXPECT_NEAR(f[3], a, 1e-7) << i;
+  }
+  // The spectrum's first line against the sum that defines it.
+  std::vector<std::string> amp = lines(read_file(d.file("Ramp_Amp.csv")));
+  ASSERT_EQ(amp.size(), 1024u);
+  std::complex<double> sum;
+  const double pai = 3.141592654;
+  for (int j = 0; j < 2048; ++j) {
+    double th = std::tanh(4 * fc * (j * dt - tau2));
+    sum += 2 * fc * (1 - th * th) * dt * std::polar(1.0, -2 * pai * j / 2048);
+  }
+  std::vector<double> f = fields(amp[1]);
+  EXPECT_NEAR(f[0], 1 / 10.24, 5e-5);
+  EXPECT_NEAR(f[1], std::abs(sum), 1e-4 * std::abs(sum));
+  EXPECT_NEAR(f[2], std::abs(sum) * 2 * pai / 10.24, 1e-4 * f[2]);
+}
+
+// Columns whose values would not fit are widened for the whole file.
+TEST(Options, WidenedColumnsHoldEveryValue) {
+  struct Case {
+    std::vector<std::string> args;
+    size_t slip_row, amp_row;  // row lengths
+    std::string last;          // the last row of Ramp_Slip.csv
+  };
+  for (const Case& k :
+       {Case{{"-n", "131072"}, 57, 35, "1310.7100,      0.0000000,      1.0000000,      0.0000000"},
+        Case{{"-r", "1e-6", "-d", "1e-7", "-n", "64"},
+             63,
+             39,
+             "  0.0000,      0.0000000,      1.0000000,             0.0000000"}}) {
+    Scratch d;
+    std::vector<std::string> args = k.args;
+    args.push_back("--no-wait");
+    ASSERT_EQ(code(run({.dir = d.path(), .args = args})), 0);
+    for (const char* name : {"Ramp_Slip.csv", "Ramp_Amp.csv"}) {
+      std::vector<std::string> v = lines(read_file(d.file(name)));
+      size_t len = name[5] == 'S' ? k.slip_row : k.amp_row;
+      for (size_t i = 1; i < v.size(); ++i) {
+        ASSERT_EQ(v[i].size(), len) << name << " line " << i + 1;
+        ASSERT_EQ(v[i].find('*'), std::string::npos) << name << " line " << i + 1;
+      }
+      if (name[5] == 'S') {
+        EXPECT_EQ(v.back(), k.last);
+      }
+    }
+  }
+}
+
+// Help and the version on standard output; bad usage on standard error with
+// status 2, nothing on standard output and no file written.
+TEST(Options, HelpVersionAndBadUsage) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;  // the start of each
+  };
+  const std::string try_help = "Try 'Ramp-SlipV --help'.\n";
+  for (const Case& k : {
+           Case{{"--help"}, 0, "Usage: Ramp-SlipV [OPTION]...\nWrite the slip", ""},
+           Case{{"--version"}, 0, "Ramp-SlipV " RAMP_VERSION "\n", ""},
+           Case{{"-n", "1000"},
+                2,
+                "",
+                "Ramp-SlipV: invalid value '1000' for --samples: a power of two from 2 to "
+                "16777216 is needed; the nearest are 512 and 1024\n" +
+                    try_help},
+           Case{{"--rise-time", "3.8x"}, 2, "", "Ramp-SlipV: invalid value '3.8x' for"},
+           Case{{"--dt="}, 2, "", "Ramp-SlipV: option --dt needs a value"},
+           Case{{"-C", "missing"}, 2, "", "Ramp-SlipV: invalid value 'missing' for --directory"},
+           Case{{"--no-wait", "stray"}, 2, "", "Ramp-SlipV: unexpected argument 'stray'"},
+       }) {
+    Scratch d;
+    write_file(d.file("Ramp_Slip.csv"), "older\n");
+    Result r = run({.dir = d.path(), .args = k.args});
+    EXPECT_EQ(code(r), k.status) << k.args[0];
+    EXPECT_EQ(unstored(r.out).substr(0, k.out.size()), k.out) << k.args[0];
+    EXPECT_EQ(unstored(r.err).substr(0, k.err.size()), k.err) << k.args[0];
+    if (k.status == 2) {
+      EXPECT_EQ(r.out, "");
+      EXPECT_EQ(unstored(r.err).substr(unstored(r.err).find('\n') + 1), try_help);
+    }
+    EXPECT_EQ(read_file(d.file("Ramp_Slip.csv")), "older\n") << k.args[0];
+    EXPECT_EQ(read_file(d.file("Ramp_Amp.csv")), "") << k.args[0];
   }
 }
 

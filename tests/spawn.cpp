@@ -69,7 +69,10 @@ Child::Child(const Run& run) {
     if (run.unprivileged &&
         (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
       _exit(126);
-    execl(prog.c_str(), prog.c_str(), static_cast<char*>(nullptr));
+    std::vector<char*> argv{const_cast<char*>(prog.c_str())};
+    for (const std::string& a : run.args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(prog.c_str(), argv.data());
     _exit(127);
   }
   close(in[0]);

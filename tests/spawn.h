@@ -4,14 +4,16 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
 struct Run {
-  std::string dir;          // working folder
-  std::string input;        // written to standard input, which is then closed
-  bool keep_stdin = false;  // leave standard input open after the input
-  std::string stdout_path;  // standard output to this file instead of a pipe
+  std::string dir;                // working folder
+  std::vector<std::string> args;  // the command line after the program's name
+  std::string input;              // written to standard input, which is then closed
+  bool keep_stdin = false;        // leave standard input open after the input
+  std::string stdout_path;        // standard output to this file instead of a pipe
   bool unprivileged = false;
   bool ignore_sigint = false;
   bool close_stdout = false;  // start with standard output closed

@@ -68,6 +68,7 @@ Child::Child(const Run& run) {
   }
   if (run.close_stdout) si.hStdOutput = nullptr;
   std::string prog = program(), cmdline = "\"" + prog + "\"";
+  for (const std::string& a : run.args) cmdline += " \"" + a + "\"";
   PROCESS_INFORMATION pi{};
   // A new process group does not see the console's interrupts.
   DWORD flags = run.ignore_sigint ? CREATE_NEW_PROCESS_GROUP : 0;

@@ -20,6 +20,19 @@ inline void butterfly(complex* a, complex* b, complex w) {
   a->i = a->i + t.i;
 }
 
+// Twiddles evaluated together, then used together: a block on the stack.
+constexpr int32_t kTwiddles = 64;
+
+// The twiddle of butterfly k (from 1) of a pass over spans of 2 kmax:
+// exp(i ind pai (k - 1) / kmax).
+complex twiddle(int32_t k, int32_t kmax, int32_t ind) {
+  double phi = static_cast<double>(int64_t{k - 1} * ind) * pai / static_cast<double>(kmax);
+  complex theta{0, phi};
+  complex w;
+  z_exp(&w, &theta);
+  return w;
+}
+
 bool power_of_two(int32_t n) { return n > 0 && (n & (n - 1)) == 0; }
 
 }  // namespace
@@ -40,16 +53,20 @@ void dwvfast(int32_t n, complex* a, int32_t mom, int32_t ind) {
     j += m;
   }
 
-  // Butterfly passes over spans of 2, 4, ..., n. The twiddle depends only on
-  // the pass and k, so it is evaluated once per k.
+  // Butterfly passes over spans of 2, 4, ..., n. The butterflies of one
+  // pass touch disjoint pairs, so their order within the pass does not
+  // change a bit of the result. They are taken a block of kTwiddles twiddles
+  // at a time, each block's twiddles evaluated once (as k runs, exactly as
+  // the formula gives them), then every span's pairs for that block: the
+  // array is walked in order instead of once per twiddle with a stride.
   for (int32_t kmax = 1; kmax < n; kmax *= 2) {
-    int32_t istep = 2 * kmax;
-    for (int32_t k = 1; k <= kmax; ++k) {
-      double phi = static_cast<double>(int64_t{k - 1} * ind) * pai / static_cast<double>(kmax);
-      complex theta{0, phi};
-      complex w;
-      z_exp(&w, &theta);
-      for (int32_t i = k; i <= n; i += istep) butterfly(&a[i - 1], &a[i - 1 + kmax], w);
+    const int32_t istep = 2 * kmax;
+    for (int32_t k0 = 1; k0 <= kmax; k0 += kTwiddles) {
+      const int32_t kb = kmax - k0 + 1 < kTwiddles ? kmax - k0 + 1 : kTwiddles;
+      complex w[kTwiddles];
+      for (int32_t b = 0; b < kb; ++b) w[b] = twiddle(k0 + b, kmax, ind);
+      for (int32_t i = k0; i <= n; i += istep)
+        for (int32_t b = 0; b < kb; ++b) butterfly(&a[i - 1 + b], &a[i - 1 + b + kmax], w[b]);
     }
   }
 }
