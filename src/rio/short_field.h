@@ -1,5 +1,6 @@
 // The short path of the F and E writers: a field of at most kShort columns
-// and at most eight digits, converted without an intermediate text. The
+// and at most eight digits (sixteen for F), converted without an
+// intermediate text. The
 // writers and the interpreter's plan both use it.
 #pragma once
 
@@ -134,10 +135,33 @@ inline char* short_F_text(char* at, uint64_t dig, bool sign, const short_layout&
   return start < L.blanks ? nullptr : short_F_store(at, dig, sign, start, L);
 }
 
+// short_F_text for a value x 10^d rounded of nine to sixteen digits,
+// 10^8 <= v < 10^16: its first eight digits from the first significant one,
+// then the last eight laid out as short_F_store lays out eight. Null, having
+// stored nothing, when the text does not fit.
+inline char* short_F_text16(char* at, uint64_t v, bool sign, const short_layout& L) {
+  const uint64_t hi = digits8(static_cast<uint32_t>(v / 100000000));
+  const uint64_t lo = digits8(static_cast<uint32_t>(v % 100000000));
+  const int32_t lz = std::countr_zero(hi) / 8;  // hi is not 0, as v >= 10^8
+  const int32_t first = L.first - 8 + lz;       // the first significant digit
+  const int32_t start = first - (sign ? 1 : 0);
+  if (start < L.blanks) return nullptr;
+  memcpy(at + L.blanks, kBlanks, kShort);
+  if (sign) at[start] = '-';
+  store8(at + first, hi >> 8 * lz | kZeros);  // past hi's digits: overwritten below
+  store8(at + L.first, lo | kZeros);          // past the point: overwritten below
+  char* pt = at + L.point;
+  *pt = '.';
+  store8(pt + 1, lo >> (L.shift & 63) | kZeros);  // d = 0: digits past the end, in the slack
+  return pt + 1 + L.d;
+}
+
 // short_F_text for x >= 0 itself.
 inline char* short_F_at(char* at, double x, bool sign, int32_t w, int32_t d) {
   uint64_t scaled;
-  if (!f__scaled(x, d, &scaled) || scaled >= 100000000) return nullptr;
+  if (!f__scaled(x, d, &scaled)) return nullptr;
+  if (scaled >= 100000000)
+    return scaled < 10000000000000000 ? short_F_text16(at, scaled, sign, F_layout(w, d)) : nullptr;
   return short_F_text(at, digits8(static_cast<uint32_t>(scaled)), sign, F_layout(w, d));
 }
 
