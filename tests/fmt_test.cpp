@@ -40,6 +40,12 @@ TEST(FField, WidthsRoundingAndSigns) {
   EXPECT_EQ(field("F17.7", 12.5), "       12.5000000");
   EXPECT_EQ(field("F8.7", 0.5), ".5000000");
   EXPECT_EQ(field("F16.8", 0.5), "      0.50000000");
+  // Nine to sixteen digits: the widened time column of a long run.
+  EXPECT_EQ(field("F11.4", 167772.15), "167772.1500");
+  EXPECT_EQ(field("F11.4", -16777.215), "-16777.2150");
+  EXPECT_EQ(field("F10.4", 167772.15), "**********");
+  EXPECT_EQ(field("F16.7", 99999999.0), "99999999.0000000");
+  EXPECT_EQ(field("F16.0", 123456789012345.0), "123456789012345.");
   // Single-precision values, each in a field of a planned format.
   EXPECT_EQ(on_unit([] {
               const rio::cilist io{0, kUnit, 0, "(F8.4,E12.4)", 0};
