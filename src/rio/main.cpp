@@ -17,6 +17,9 @@ int main(int argc, char** argv) {
   // A closed standard descriptor would be taken by the first file opened, and
   // records meant for the console would land in it.
   rio::sys::hold_std_descriptors();
+  // Standard output on a pipe or a terminal: a write that cannot go on waits
+  // where a signal can end it.
+  rio::sys::own_description(1);
   rio::f_setarg(argc, argv);
   rio::f_setsig();
   rio::sys::ignore_write_signals();
