@@ -86,7 +86,6 @@ void f_setsig() {
 void f__sigact() {
   int signo = f__sigpend.exchange(0);
   if (signo == 0 || f__dying) return;
-  sys::signal_taken();
   const sigrule& r = rule(signo);
   sig_die(r.text, r.kill);
 }

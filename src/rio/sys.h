@@ -106,12 +106,9 @@ void hold_end_signals();
 // be able to end a run whose end is stuck.
 void let_signals_in();
 
-// The main thread has taken the signal noted by a handler on another thread,
-// and waits no more: that handler may stop ending the thread's waits.
-void signal_taken();
-
-// Every file of the run is cut and closed: a handler that holds the process
-// until then (a closing console) may let it end.
+// Every file of the run is cut and closed, and the run waits no more: a
+// handler on another thread that ends the main thread's waits until then,
+// and holds the process until then (a closing console), may stop.
 void files_closed();
 
 // Runs the handler of the console's control event (Windows: 0 Ctrl+C, 1

@@ -222,7 +222,6 @@ void let_signals_in() {
 }
 
 // Handlers run on the thread they interrupt: nothing to hand over.
-void signal_taken() {}
 void files_closed() {}
 bool console_event(unsigned long) { return false; }
 

@@ -39,10 +39,11 @@ int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* end
   uint32_t keep = 0;
   for (uint32_t i = nrec; i > 0 && keep == 0; --i)
     if (ends[i - 1] <= done) keep = ends[i - 1];
-  // A standard unit does not count: it may share its file with another.
+  // Where this write began: a standard unit does not count, as it may share
+  // its file with another, and asks the system.
   int64_t at = b.at;
-  if (at < 0 && (at = sys::tell(fd)) >= 0 && sys::is_regular(fd)) at -= sys::stored(p, done);
-  if (keep < done && at >= 0 && sys::is_regular(fd)) {
+  if (at < 0 && sys::is_regular(fd) && (at = sys::tell(fd)) >= 0) at -= sys::stored(p, done);
+  if (keep < done && at >= 0) {
     sys::cut(fd, at + sys::stored(p, keep));
     done = keep;
   }
