@@ -26,10 +26,12 @@ struct unitbuf {
   char* data;  // null until the unit's first record
   uint32_t* ends;
   uint32_t len, nrec;
-  bool eager;  // each record goes at once: a terminal, standard error
-  bool fresh;  // the next write is the first since the unit turned to writing
-  int64_t at;  // where the file stands, in bytes, counted by the unit; -1: unknown, or
-               // not a regular file
+  bool eager;   // each record goes at once: a terminal, standard error
+  bool fresh;   // the next write is the first since the unit turned to writing
+  bool pieces;  // a pipe, a FIFO or a terminal, whose writes may wait: whole records at a
+                // time, in pieces that a pipe takes whole or not at all
+  int64_t at;   // where the file stands, in bytes, counted by the unit; -1: unknown, or
+                // not a regular file
 };
 
 // One entry of the unit table.

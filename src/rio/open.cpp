@@ -83,6 +83,7 @@ FILE* open_stream(unitrec* b) {
     b->rwmode = 1;
   } else if ((f = special ? sys::open_special(name, noted)
                           : fopen(name, f__w_mode[b->formatted])) != nullptr) {
+    b->out.pieces = special;
     b->rwmode = 2;
     b->written = 1;
   }

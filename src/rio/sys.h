@@ -55,7 +55,12 @@ FILE* open_special(const char* name, bool (*noted)());
 // a description of its own whose writes return instead of blocking, so that
 // write() waits for room through wait(); the process that shares the old
 // description is not affected. Elsewhere (a file, a socket) nothing changes.
-void own_description(int fd);
+// True when it did.
+bool own_description(int fd);
+
+// A write of at most this many bytes to a pipe or a FIFO reaches it whole or
+// not at all.
+constexpr size_t kWhole = 4096;
 
 // Writes the n characters at p to fd, storing each line feed as the
 // platform's text files store it. *done receives how many of the n the

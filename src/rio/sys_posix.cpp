@@ -102,17 +102,18 @@ FILE* open_special(const char* name, bool (*noted)()) {
 
 // Opened anew through /proc, a pipe or a terminal gets a description of its
 // own; where that cannot be had the descriptor stays as it was.
-void own_description(int fd) {
+bool own_description(int fd) {
   struct stat st {};
-  if (fstat(fd, &st) != 0 || S_ISREG(st.st_mode) || S_ISSOCK(st.st_mode)) return;
+  if (fstat(fd, &st) != 0 || S_ISREG(st.st_mode) || S_ISSOCK(st.st_mode)) return false;
   int flags = fcntl(fd, F_GETFL);
-  if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) return;
+  if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) return false;
   char path[40];
   snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
   int own = open(path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (flags & O_APPEND));
-  if (own < 0) return;
+  if (own < 0) return false;
   dup2(own, fd);
   close(own);
+  return true;
 }
 
 // A regular file takes the whole buffer in one call; the loop serves pipes,

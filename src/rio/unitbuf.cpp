@@ -15,6 +15,27 @@ namespace {
 
 bool noted() { return f__noted(); }
 
+// Writes as sys::write does, whole records at a time in pieces of at most
+// sys::kWhole bytes (a longer record alone), so that a pipe or a FIFO whose
+// writes are ended by a signal holds whole records only.
+int in_pieces(int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t nrec,
+              size_t* done) {
+  uint32_t from = 0;
+  for (uint32_t i = 0; i < nrec && from < n;) {
+    uint32_t to = ends[i++];
+    while (i < nrec && ends[i] - from <= sys::kWhole) to = ends[i++];
+    size_t d = 0;
+    int e = sys::write(fd, p + from, to - from, &d, noted);
+    if (e != 0) {
+      *done = from + d;
+      return e;
+    }
+    from = to;
+  }
+  *done = n;
+  return 0;
+}
+
 // Hands n characters holding nrec whole records, the i-th ending at ends[i],
 // to the system. Returns 0 or an error (f__ubput's); on an error the file
 // ends after the last record that the system took whole. The unit counts
@@ -31,7 +52,7 @@ int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* end
     if (length > b.at && sys::cut(fd, b.at) != 0) return kCutFailed;
   }
   size_t done = 0;
-  int e = sys::write(fd, p, n, &done, noted);
+  int e = b.pieces ? in_pieces(fd, p, n, ends, nrec, &done) : sys::write(fd, p, n, &done, noted);
   if (e == 0) {
     if (b.at >= 0) b.at += sys::stored(p, n);
     return 0;
