@@ -327,10 +327,16 @@ TEST(Faults, FailingPositionOrSizeCallsAreNeverASuccess) {
     Scratch d;
     std::string old_slip = k.old_files ? older(complete().slip) : "";
     if (k.old_files) write_file(d.file("Ramp_Slip.csv"), old_slip);
-    Result r = run({.dir = d.path(),
-                    .file_size_limit = k.limit,
-                    .under = {"strace", "-qq", "-o", "/dev/null", "-e",
-                              std::string("inject=") + k.calls + ":error=EIO"}});
+    Result r =
+        run({.dir = d.path(),
+             .file_size_limit = k.limit,
+             .under = {"strace", "-qq", "-o", "/dev/null", "-E", "ASAN_OPTIONS=detect_leaks=0",
+                       "-e", std::string("inject=") + k.calls + ":error=EIO"}});
+    if (r.err.find("error while loading shared libraries") != std::string::npos) {
+      // A dynamic build (the sanitizers') cannot even be loaded so.
+      std::printf("%s skipped: the dynamic loader needs the calls\n", k.calls);
+      continue;
+    }
     std::string slip = read_file(d.file("Ramp_Slip.csv"));
     if (code(r) == 0) {
       EXPECT_EQ(slip, complete().slip);
