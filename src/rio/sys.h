@@ -123,6 +123,8 @@ void files_closed();
 bool console_event(unsigned long type);
 
 // Writes to standard error without the stream library: safe in a handler.
+// It never waits: what standard error cannot take at once (a pipe that is
+// full, its reader stalled) is lost.
 void write_error(const char* s, size_t n);
 
 }  // namespace rio::sys

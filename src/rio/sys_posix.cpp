@@ -228,6 +228,8 @@ bool console_event(unsigned long) { return false; }
 
 void write_error(const char* s, size_t n) {
   while (n > 0) {
+    pollfd p{2, POLLOUT, 0};
+    if (poll(&p, 1, 0) != 1 || (p.revents & POLLOUT) == 0) return;
     ssize_t k = ::write(2, s, n);
     if (k <= 0) return;
     s += k;
