@@ -1,5 +1,6 @@
 // Faults a run can meet: signals at random moments, full devices, files and
 // folders in the way.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -254,6 +255,99 @@ TEST(Faults, ClosedStandardOutput) {
   expect_fault(r, "write: Bad file descriptor\napparent state: unit 6 (unnamed)\n");
   EXPECT_EQ(read_file(d.file("Ramp_Slip.csv")), complete().slip);
   EXPECT_EQ(read_file(d.file("Ramp_Amp.csv")), complete().amp);
+}
+
+// A run that waits for the system is still ended by a signal, within a
+// second: a FIFO without a reader (the open waits), a FIFO whose reader
+// stalls and standard output on a full pipe (the write waits).
+TEST(Signals, EndTheRunWhileItWaits) {
+  POSIX_ONLY("FIFOs and signals sent from outside");
+  enum Where { no_reader, stalled_reader, full_stdout };
+  struct Case {
+    Where where;
+    int signo;
+  };
+  for (Case k :
+       {Case{no_reader, SIGINT}, Case{no_reader, SIGTERM}, Case{stalled_reader, SIGINT},
+        Case{stalled_reader, SIGTERM}, Case{stalled_reader, SIGHUP}, Case{full_stdout, SIGINT}}) {
+    SCOPED_TRACE("case " + std::to_string(k.where) + ", signal " + std::to_string(k.signo));
+    Scratch d;
+    std::string fifo = d.file(k.where == full_stdout ? "console" : "Ramp_Slip.csv");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    // A reader that never reads; for standard output, a pipe already full.
+    int reader = k.where == no_reader ? -1 : open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    if (k.where == full_stdout)
+      while (write(reader, std::string(4096, 'x').data(), 4096) > 0) {
+      }
+    Child c({.dir = d.path(), .stdout_path = k.where == full_stdout ? fifo : "", .alarm_s = 20});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto t0 = std::chrono::steady_clock::now();
+    c.signal(k.signo);
+    Result r = c.finish();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
+    if (k.where == stalled_reader) {  // what the reader still finds: whole records
+      std::string got(1 << 17, 0);
+      ssize_t n = read(reader, got.data(), got.size());
+      got.resize(n > 0 ? static_cast<size_t>(n) : 0);
+      EXPECT_TRUE(whole_records(got, complete().slip)) << got.size();
+    }
+    if (reader >= 0) close(reader);
+    if (k.signo == SIGHUP) {
+      EXPECT_TRUE(WIFSIGNALED(r.status) && WTERMSIG(r.status) == SIGHUP) << r.status;
+      continue;
+    }
+    EXPECT_EQ(code(r), 1);
+    EXPECT_EQ(r.err, k.signo == SIGINT ? "Interrupt\n" : "Killed\n");
+    if (k.where == full_stdout) {
+      EXPECT_EQ(read_file(d.file("Ramp_Slip.csv")), complete().slip);
+      EXPECT_EQ(read_file(d.file("Ramp_Amp.csv")), complete().amp);
+    }
+  }
+}
+
+// A position or a size that the system cannot give (network and FUSE file
+// systems), or a cut it refuses, is never a success: either no question was
+// needed and the files are whole, or the run ends with a report of the cut,
+// not of a write. Over older, longer files the first write must ask; after a
+// short write the unit's own count of what it wrote gives the cut.
+TEST(Faults, FailingPositionOrSizeCallsAreNeverASuccess) {
+  POSIX_ONLY("strace's fault injection");
+  if (std::system("strace -V >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "strace is missing (apt-get install strace)";
+  struct Case {
+    const char* calls;
+    bool old_files;
+    long limit;
+  };
+  for (Case k : {Case{"lseek", true, 0}, Case{"fstat,newfstatat", true, 0},
+                 Case{"ftruncate", true, 0}, Case{"lseek", false, 0},
+                 Case{"fstat,newfstatat", false, 0}, Case{"lseek", false, 100'000}}) {
+    SCOPED_TRACE(std::string(k.calls) + (k.old_files ? ", older files" : "") +
+                 (k.limit ? ", size limit" : ""));
+    Scratch d;
+    std::string old_slip = k.old_files ? older(complete().slip) : "";
+    if (k.old_files) write_file(d.file("Ramp_Slip.csv"), old_slip);
+    Result r =
+        run({.dir = d.path(),
+             .file_size_limit = k.limit,
+             .under = {"strace", "-qq", "-o", "/dev/null", "-E", "ASAN_OPTIONS=detect_leaks=0",
+                       "-e", std::string("inject=") + k.calls + ":error=EIO"}});
+    if (r.err.find("error while loading shared libraries") != std::string::npos) {
+      // A dynamic build (the sanitizers') cannot even be loaded so.
+      std::printf("%s skipped: the dynamic loader needs the calls\n", k.calls);
+      continue;
+    }
+    std::string slip = read_file(d.file("Ramp_Slip.csv"));
+    if (code(r) == 0) {
+      EXPECT_EQ(slip, complete().slip);
+      EXPECT_EQ(read_file(d.file("Ramp_Amp.csv")), complete().amp);
+      continue;
+    }
+    expect_fault(r, k.limit ? "write: File too large\n"
+                            : "endfile: truncation failed in endfile\n"
+                              "apparent state: unit 11 named Ramp_Slip.csv\n");
+    EXPECT_TRUE(left_whole(slip, complete().slip, old_slip)) << slip.size();
+  }
 }
 
 }  // namespace

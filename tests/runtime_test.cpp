@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -12,6 +16,7 @@
 #include "platform.h"
 #include "spawn.h"
 #include "statements.h"
+#include "sys.h"
 #include "unit_harness.h"
 
 using namespace testing_support;
@@ -280,6 +285,80 @@ TEST(Death, InterruptEndsTheRunAfterWholeRecords) {
     EXPECT_TRUE(got == stored(" before\n") || (other_thread && got == stored(" before\n whole\n")))
         << got;
   }
+}
+
+// Records handed over after the end-of-run close reach the system at once:
+// the standard units stay connected, and a unit connected later writes each
+// record as it comes, as nothing closes it any more.
+TEST(Death, RecordsAfterTheEndOfRunClose) {
+  Scratch d;
+  std::string path = d.file("late");
+  auto body = [&] {
+    say(0, "before");
+    rio::f_exit();
+    say(0, "after");
+    rio::olist o = opener(44, path.c_str());
+    rio::f_open(&o);
+    say(44, "late");
+    rio::s_stop("", 0);
+  };
+  EXPECT_EXIT(body(), ::testing::ExitedWithCode(0), "^ before\n after\n$");
+  EXPECT_EQ(read_file(path), stored(" late\n"));
+}
+
+// A signal that comes as the run ends (here from an exit handler that runs
+// before the end-of-run close) is acted on once the files are closed.
+TEST(Death, SignalDuringTheFinalCloseIsActedOn) {
+  Scratch d;
+  std::string path = d.file("c");
+  auto body = [&] {
+    rio::f_setsig();
+    atexit(+[] {  // as the start-up does
+      rio::f__exiting = 1;
+      rio::f_exit();
+    });
+    atexit(+[] { raise(SIGINT); });
+    rio::olist o = opener(45, path.c_str());
+    rio::f_open(&o);
+    say(45, "kept");
+    rio::s_stop("", 0);
+  };
+  EXPECT_EXIT(body(), ::testing::ExitedWithCode(1), "^Interrupt\n$");
+  EXPECT_EQ(read_file(path), stored(" kept\n"));
+}
+
+// The console's control handler, called as the console would call it (a
+// process without a console cannot be sent its events): a close ends a write
+// blocked on a pipe whose reader never reads, Ctrl+C a read waiting on one.
+TEST(Death, ConsoleEventsEndWhatTheRunWaitsFor) {
+#ifndef _WIN32
+  GTEST_SKIP() << "Windows only: the console's control events";
+#else
+  for (bool writing : {true, false}) {
+    auto body = [&] {
+      rio::f_setsig();
+      atexit(+[] {
+        rio::f__exiting = 1;
+        rio::f_exit();
+      });
+      std::string name = "\\\\.\\pipe\\ramp-test-" + std::to_string(GetCurrentProcessId());
+      CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096,
+                       0, nullptr);
+      rio::olist o = opener(46, name.c_str());
+      rio::f_open(&o);
+      std::thread([&] {
+        Sleep(300);
+        rio::sys::console_event(writing ? CTRL_CLOSE_EVENT : CTRL_C_EVENT);
+      }).detach();
+      if (writing)
+        for (int i = 0; i < 100000; ++i) say(46, "a record that the pipe's reader never reads");
+      rio::cilist io{0, 46, 0, nullptr, 0};
+      rio::s_rsle(&io);
+      rio::e_rsle();
+    };
+    EXPECT_EXIT(body(), ::testing::ExitedWithCode(1), writing ? "^Killed\n$" : "^Interrupt\n$");
+  }
+#endif
 }
 
 }  // namespace

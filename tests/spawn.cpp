@@ -69,10 +69,12 @@ Child::Child(const Run& run) {
     if (run.unprivileged &&
         (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
       _exit(126);
-    std::vector<char*> argv{const_cast<char*>(prog.c_str())};
+    std::vector<char*> argv;
+    for (const std::string& a : run.under) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(const_cast<char*>(prog.c_str()));
     for (const std::string& a : run.args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execv(prog.c_str(), argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   close(in[0]);

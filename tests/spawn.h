@@ -16,9 +16,10 @@ struct Run {
   std::string stdout_path;        // standard output to this file instead of a pipe
   bool unprivileged = false;
   bool ignore_sigint = false;
-  bool close_stdout = false;  // start with standard output closed
-  long file_size_limit = 0;   // files may not grow beyond this, as on a full disk
-  unsigned alarm_s = 0;       // the run is ended by SIGALRM after this many seconds
+  bool close_stdout = false;       // start with standard output closed
+  long file_size_limit = 0;        // files may not grow beyond this, as on a full disk
+  unsigned alarm_s = 0;            // the run is ended by SIGALRM after this many seconds
+  std::vector<std::string> under;  // a command that runs the program (a tracer), or none
 };
 
 struct Result {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "internal.h"
+#include "sys.h"
 
 namespace rio {
 
@@ -67,8 +68,11 @@ bool f__reported;
 // Reports error n with context s on standard error, then the state of the
 // run-time, and ends the run through an abort.
 void f__fatal(int32_t n, const char* s) {
-  // A signal during the report waits; the report ends the run first.
+  // A signal noted before goes first: the error may be no more than its
+  // interruption of a wait or a write (the funnel's one rule). A signal
+  // during the report waits; the report ends the run first.
   io_guard g;
+  if (f__sigpend != 0) f__sigact();
   f__unstatus();
   if (n >= 0 && n < 100) {
     fprintf(stderr, "%s: %s\n", s, strerror(n));
@@ -110,6 +114,7 @@ void f__fatal(int32_t n, const char* s) {
 // cut after its last complete record and closed first.
 void sig_die(const char* s, int kill) {
   f__dying = 1;
+  sys::let_signals_in();  // a second one ends a run whose end is stuck
   f__unstatus();
   fprintf(stderr, "%s\n", s);
   if (kill) {

@@ -26,8 +26,12 @@ struct unitbuf {
   char* data;  // null until the unit's first record
   uint32_t* ends;
   uint32_t len, nrec;
-  bool eager;  // each record goes at once: a terminal, standard error
-  bool fresh;  // the next write is the first since the unit turned to writing
+  bool eager;   // each record goes at once: a terminal, standard error
+  bool fresh;   // the next write is the first since the unit turned to writing
+  bool pieces;  // a pipe, a FIFO or a terminal, whose writes may wait: whole records at a
+                // time, in pieces that a pipe takes whole or not at all
+  int64_t at;   // where the file stands, in bytes, counted by the unit; -1: unknown, or
+                // not a regular file
 };
 
 // One entry of the unit table.
@@ -118,13 +122,20 @@ void f__unbuffer(FILE* f, int64_t at);
 // against that unit with context s.
 int32_t f__flush(unitrec* x, const char* s);
 
-// The unit was connected or turned to writing: eager from its stream; with
-// fresh, the first write cuts an older, longer file at its position.
-void f__ubstart(unitrec* x, bool fresh);
-// Adds one whole record; 0, or the system's error code when a write failed.
+// The unit was connected or turned to writing: eager from its stream (every
+// unit, once the end-of-run close has run); with fresh, the first write cuts
+// an older, longer file at its position. at: where the file stands, -1 when
+// the unit cannot know.
+void f__ubstart(unitrec* x, bool fresh, int64_t at);
+// Adds one whole record; 0, the system's error code when a write failed, or
+// kCutFailed when an older file's cut could not be made.
 int f__ubput(unitrec* x, const char* p, uint32_t n);
-// Writes what the unit holds; 0, or the system's error code.
+// Writes what the unit holds; 0, or an error as f__ubput.
 int f__ubflush(unitrec* x);
+constexpr int kCutFailed = -111;
+// Set by the end-of-run close: a unit connected later writes each record at
+// once, as nothing closes it any more.
+extern bool f__closed;
 // Drops the buffer, at the close.
 void f__ubfree(unitrec* x);
 
@@ -155,7 +166,11 @@ extern const char* f__errctx;  // the context of the last error returned
 int32_t err__fl(int32_t flag, int32_t n, const char* s);
 [[noreturn]] void f__fatal(int32_t n, const char* s);
 extern bool f__reported;  // a fatal report has begun
-[[noreturn]] void f__wrerr(const char* s);
+// Reports error e of a unit's write (f__ubput's) with context s, or a failed
+// cut as error 111 with context "endfile".
+[[noreturn]] void f__wrerr(int e, const char* s);
+// The error rule for e of a unit's write: a failed cut is 111, "endfile".
+int32_t f__ioerr(int32_t flag, int e, const char* s);
 [[noreturn]] void opn_err(int32_t n, const char* s, const olist* a);
 [[noreturn]] void sig_die(const char* s, int kill);
 // Erases the status line, if one is shown, before a report or signal text.
@@ -175,6 +190,9 @@ extern sigflag f__busy, f__sigpend, f__dying;
 // f__exiting: the end-of-process close is running, so exit() may not be called.
 extern sigflag f__exiting;
 void f__sigact();
+// Whether a wait should end: a signal is noted, or the run is ending (its
+// end never waits for a reader).
+inline bool f__noted() { return f__sigpend != 0 || f__dying != 0; }
 struct io_guard {
   io_guard() { f__busy = f__busy + 1; }
   ~io_guard() {

@@ -38,7 +38,7 @@ bool signal_noted() { return f__sigpend != 0; }
 int t_getc() {
   if (f__curunit->atend) return -1;
   f__enter();
-  sys::wait_for_input(sys::fd_of(f__cf), signal_noted);
+  sys::wait(sys::fd_of(f__cf), false, -1, signal_noted);
   if (f__sigpend != 0) return -1;
   int ch = getc(f__cf);
   if (ch != EOF) return ch;

@@ -17,10 +17,14 @@ int main(int argc, char** argv) {
   // A closed standard descriptor would be taken by the first file opened, and
   // records meant for the console would land in it.
   rio::sys::hold_std_descriptors();
+  // Standard output on a pipe or a terminal: a write that cannot go on waits
+  // where a signal can end it.
+  bool waits = rio::sys::own_description(1);
   rio::f_setarg(argc, argv);
   rio::f_setsig();
   rio::sys::ignore_write_signals();
   rio::f_init();
+  rio::f__units[6].out.pieces = waits;
   atexit(exit_hook);
   MAIN__();
   rio::s_stop("", 0);

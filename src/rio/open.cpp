@@ -18,6 +18,8 @@ bool starts(const char* s, char c) { return s != nullptr && (*s == c || *s == c 
 
 bool exists(const char* name) { return sys::path_kind(name) != sys::kind::absent; }
 
+bool noted() { return f__noted(); }
+
 }  // namespace
 
 void f__unbuffer(FILE* f, int64_t at) {
@@ -69,7 +71,7 @@ char* file_name(const olist* a) {
 // else for reading only, else a new file; sets rwmode and written. A FIFO or
 // a device is opened for writing only: were the run its own reader, a reader
 // that leaves would leave it waiting for ever instead of failing the write.
-// Such an open waits for a reader to come.
+// Such an open waits for a reader to come, and a signal ends that wait.
 FILE* open_stream(unitrec* b) {
   f__enter();
   const char* name = b->name;
@@ -79,7 +81,9 @@ FILE* open_stream(unitrec* b) {
     b->rwmode = 3;
   } else if (!special && (f = fopen(name, f__r_mode[b->formatted])) != nullptr) {
     b->rwmode = 1;
-  } else if ((f = fopen(name, f__w_mode[b->formatted])) != nullptr) {
+  } else if ((f = special ? sys::open_special(name, noted)
+                          : fopen(name, f__w_mode[b->formatted])) != nullptr) {
+    b->out.pieces = special;
     b->rwmode = 2;
     b->written = 1;
   }
@@ -134,7 +138,7 @@ int32_t f_open(const olist* a) {
   f__unbuffer(f, 0);
   b->stream = f;
   b->seekable = f__canseek(f);
-  f__ubstart(b, b->written != 0);
+  f__ubstart(b, b->written != 0, 0);
   if (starts(a->access, 'a') && b->seekable && fseek(f, 0, SEEK_END) != 0)
     return f__error(a->err, 129, "open");
   return 0;

@@ -42,8 +42,7 @@ int32_t f__putbuf(int c) {
 int32_t f__putrec(int32_t n) {
   if (int e = f__ubput(f__curunit, f__buf, static_cast<uint32_t>(n))) {
     io_guard g;
-    errno = e;
-    f__wrerr("write");
+    f__wrerr(e, "write");
   }
   if (f__sigpend != 0 && f__busy == 0) f__sigact();
   return 0;
@@ -57,21 +56,25 @@ int x_wSL() {
   return 1;
 }
 
-// Reports a failed write on the current unit with the system's text; a
-// signal that interrupted the write is acted on instead.
-void f__wrerr(const char* s) {
-  int e = errno;
-  if (f__sigpend != 0) f__sigact();
+// Reports a failed write on the current unit with the system's text, or a
+// failed cut; a signal that interrupted the write is acted on instead (the
+// funnel's rule).
+void f__wrerr(int e, const char* s) {
+  if (e == kCutFailed) f__fatal(111, "endfile");
+  errno = e;
   f__fatal(e, s);
+}
+
+int32_t f__ioerr(int32_t flag, int e, const char* s) {
+  return e == kCutFailed ? f__error(flag, 111, "endfile") : f__error(flag, e, s);
 }
 
 int32_t f__flush(unitrec* x, const char* s) {
   io_guard g;
   if (x->stream == nullptr) return 0;
   if (int e = f__ubflush(x)) {
-    errno = e;
     f__curunit = x;
-    f__wrerr(s);
+    f__wrerr(e, s);
   }
   return 0;
 }

@@ -35,7 +35,7 @@ int32_t f__nowwriting(unitrec* x) {
     x->rwmode = 3;
   }
   x->written = 1;
-  f__ubstart(x, true);
+  f__ubstart(x, true, -1);  // a read may have moved it: the system is asked
   return 0;
 }
 

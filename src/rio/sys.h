@@ -24,33 +24,59 @@ kind path_kind(const char* name);
 // Whether the descriptor is a regular file, which can be cut.
 bool is_regular(int fd);
 
-// The descriptor's current offset, and the file's size; -1 when unknown.
+// The descriptor's current offset; -1 when unknown.
 int64_t tell(int fd);
-int64_t size(int fd);
+
+// Where a file that the run may cut stands: 0, with *length the file's size
+// and *at its offset (asked of the system only when *at is below 0 on
+// entry); for what is not a regular file (a pipe, a FIFO, a device, a
+// terminal), which is never cut, 0 with both -1. Otherwise the system's
+// error code: the position or the size cannot be had.
+int place(int fd, int64_t* at, int64_t* length);
 
 // Cuts the file of fd to length bytes and puts its offset there; 0, or the
 // system's error code.
 int cut(int fd, int64_t length);
 
+// The one wait of the run-time: until fd can be read (out false) or written
+// (out true), or ms milliseconds have passed (ms below 0: no limit; fd -1:
+// time alone), or a signal is noted, whichever comes first. noted() tells
+// whether a signal has been noted; one that comes at any moment of the call,
+// even just before the wait, ends it. False when it ended for a signal.
+bool wait(int fd, bool out, int ms, bool (*noted)());
+
+// Opens the special file name (a FIFO, a device) for writing. The open
+// itself never waits: a FIFO without a reader is waited for through wait(),
+// and writes to it that cannot go on return to wait() too. Null, with errno
+// set, when the open fails; EINTR when noted() ended the wait for a reader.
+FILE* open_special(const char* name, bool (*noted)());
+
+// Gives the standard descriptor fd, when it is a pipe, a FIFO or a terminal,
+// a description of its own whose writes return instead of blocking, so that
+// write() waits for room through wait(); the process that shares the old
+// description is not affected. Elsewhere (a file, a socket) nothing changes.
+// True when it did.
+bool own_description(int fd);
+
+// A write of at most this many bytes to a pipe or a FIFO reaches it whole or
+// not at all.
+constexpr size_t kWhole = 4096;
+
 // Writes the n characters at p to fd, storing each line feed as the
 // platform's text files store it. *done receives how many of the n the
-// system took. Returns 0, or the system's error code when it took fewer.
-int write(int fd, const char* p, size_t n, size_t* done);
+// system took. A write that cannot go on waits for room through wait(); when
+// noted() ends that wait, the write stops there with EINTR. Returns 0, or
+// the system's error code when the system took fewer.
+int write(int fd, const char* p, size_t n, size_t* done, bool (*noted)());
 
 // The bytes that the n characters at p take in a file: more than n where a
 // line feed is stored as two bytes.
 int64_t stored(const char* p, size_t n);
 
-// Waits until fd can be read without blocking (input, or its end), or until
-// a signal arrives, whichever comes first; noted() tells whether a signal
-// has been noted, and a signal that comes at any moment of the call, even
-// just before the wait, ends it.
-void wait_for_input(int fd, bool (*noted)());
-
 // A wait for input on fd ended without a character. Where an interrupt typed
-// at a console ends the wait before its handler has noted it (Windows runs
-// that handler on a thread of its own), this gives the handler a moment, so
-// that the caller finds the signal noted; elsewhere it returns at once.
+// at a console ends the read before its handler has noted it (Windows runs
+// that handler on a thread of its own), this waits until the handler says
+// it has, when the read was ended that way; elsewhere it returns at once.
 void settle_input_end(int fd);
 
 // Holds each closed standard descriptor (0, 1, 2) with one that refuses
@@ -80,7 +106,25 @@ void ignore_write_signals();
 // Holds off the interrupt and termination signals for the rest of the run.
 void hold_end_signals();
 
+// Lets the fatal signals in again, on a run that is ending: a handler that
+// ends the run holds them off while it runs, and a second signal must still
+// be able to end a run whose end is stuck.
+void let_signals_in();
+
+// Every file of the run is cut and closed, and the run waits no more: a
+// handler on another thread that ends the main thread's waits until then,
+// and holds the process until then (a closing console), may stop.
+void files_closed();
+
+// Runs the handler of the console's control event (Windows: 0 Ctrl+C, 1
+// Ctrl+Break, 2 close, 5 logoff, 6 shutdown) as the console would, on the
+// calling thread: how a test without a console raises one. True when the
+// event was handled; elsewhere false, as there is no such console.
+bool console_event(unsigned long type);
+
 // Writes to standard error without the stream library: safe in a handler.
+// It never waits: what standard error cannot take at once (a pipe that is
+// full, its reader stalled) is lost.
 void write_error(const char* s, size_t n);
 
 }  // namespace rio::sys

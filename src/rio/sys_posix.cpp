@@ -1,11 +1,12 @@
 // The platform interface on POSIX systems.
 #include <fcntl.h>
-#include <sys/select.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 
 #include "rio.h"
 #include "sys.h"
@@ -29,9 +30,16 @@ bool is_regular(int fd) {
 
 int64_t tell(int fd) { return lseek(fd, 0, SEEK_CUR); }
 
-int64_t size(int fd) {
+int place(int fd, int64_t* at, int64_t* length) {
   struct stat st {};
-  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : -1;
+  if (fstat(fd, &st) != 0) return errno;
+  if (!S_ISREG(st.st_mode)) {
+    *at = *length = -1;
+    return 0;
+  }
+  if (*at < 0 && (*at = lseek(fd, 0, SEEK_CUR)) < 0) return errno;
+  *length = st.st_size;
+  return 0;
 }
 
 int cut(int fd, int64_t length) {
@@ -39,65 +47,127 @@ int cut(int fd, int64_t length) {
   return 0;
 }
 
-// A regular file takes the whole buffer in one call; the loop serves pipes
-// and a write cut short by a signal.
 namespace {
 
-// Writes as write does, the signals that end the process where it stands
-// (hang-up and quit, at their default) held off: arriving during a write of
-// several pages, either would end the process between two of them, in the
-// middle of a record. Held off, it ends the process once the write is done.
-int write_whole(int fd, const char* p, size_t n, size_t* done) {
-  size_t at = 0;
-  while (at < n) {
-    ssize_t k = ::write(fd, p + at, n - at);
-    if (k > 0) {
-      at += static_cast<size_t>(k);
-    } else if (k < 0 && errno == EINTR) {
-      continue;
-    } else {
-      *done = at;
-      return k < 0 ? errno : EIO;
-    }
+const int kFatal[] = {SIGFPE, SIGABRT, SIGINT, SIGTERM};
+
+// Waits as wait() does, with the signals of during let in for the wait
+// alone, the fatal ones always: those are held off from the test of noted()
+// until ppoll lets them in, atomically with the start of its wait.
+bool wait_with(int fd, bool out, int ms, bool (*noted)(), sigset_t during) {
+  sigset_t hold, old;
+  sigemptyset(&hold);
+  for (int s : kFatal) {
+    sigaddset(&hold, s);
+    sigdelset(&during, s);
   }
-  *done = at;
-  return 0;
+  sigprocmask(SIG_BLOCK, &hold, &old);
+  bool ended = noted();
+  if (!ended) {
+    pollfd p{fd, static_cast<short>(out ? POLLOUT : POLLIN), 0};
+    timespec t{ms / 1000, ms % 1000 * 1000000L};
+    ppoll(&p, fd >= 0 ? 1 : 0, ms >= 0 ? &t : nullptr, &during);
+    ended = noted();
+  }
+  sigprocmask(SIG_SETMASK, &old, nullptr);
+  return !ended;
+}
+
+sigset_t current_mask() {
+  sigset_t m;
+  sigprocmask(SIG_SETMASK, nullptr, &m);
+  return m;
 }
 
 }  // namespace
 
-int write(int fd, const char* p, size_t n, size_t* done) {
+bool wait(int fd, bool out, int ms, bool (*noted)()) {
+  return wait_with(fd, out, ms, noted, current_mask());
+}
+
+// A FIFO without a reader refuses a writer that will not wait (ENXIO): the
+// open is tried again after each short wait, which a signal ends.
+FILE* open_special(const char* name, bool (*noted)()) {
+  int fd;
+  while ((fd = open(name, O_WRONLY | O_NONBLOCK | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)) < 0) {
+    if (errno != ENXIO) return nullptr;
+    if (!wait(-1, false, 20, noted)) {
+      errno = EINTR;
+      return nullptr;
+    }
+  }
+  FILE* f = fdopen(fd, "w");
+  if (f == nullptr) close(fd);
+  return f;
+}
+
+// Opened anew through /proc, a pipe or a terminal gets a description of its
+// own; where that cannot be had the descriptor stays as it was.
+bool own_description(int fd) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || S_ISREG(st.st_mode) || S_ISSOCK(st.st_mode)) return false;
+  int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) return false;
+  char path[40];
+  snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+  int own = open(path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (flags & O_APPEND));
+  if (own < 0) return false;
+  dup2(own, fd);
+  close(own);
+  return true;
+}
+
+// A regular file takes the whole buffer in one call; the loop serves pipes,
+// FIFOs and terminals, whose writes may take part of it or none.
+namespace {
+
+// Writes as write does, the signals that end the process where it stands
+// (hang-up and quit, at their default) held off while the system writes:
+// arriving during a write of several pages, either would end the process
+// between two of them, in the middle of a record. Held off, it ends the
+// process once the write is done. A wait for room lets them in (unless the
+// process was started holding them off), as then no write is in progress.
+int write_whole(int fd, const char* p, size_t n, size_t* done, bool (*noted)(),
+                const sigset_t& outside) {
+  size_t at = 0;
+  int e = 0;
+  while (at < n) {
+    ssize_t k = ::write(fd, p + at, n - at);
+    if (k > 0) {
+      at += static_cast<size_t>(k);
+    } else if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (!wait_with(fd, true, -1, noted, outside)) {
+        e = EINTR;
+        break;
+      }
+    } else if (k < 0 && errno == EINTR) {
+      if (noted()) {
+        e = EINTR;
+        break;
+      }
+    } else {
+      e = k < 0 ? errno : EIO;
+      break;
+    }
+  }
+  *done = at;
+  return e;
+}
+
+}  // namespace
+
+int write(int fd, const char* p, size_t n, size_t* done, bool (*noted)()) {
   sigset_t hold, old;
   sigemptyset(&hold);
   sigaddset(&hold, SIGHUP);
   sigaddset(&hold, SIGQUIT);
   sigprocmask(SIG_BLOCK, &hold, &old);
-  int e = write_whole(fd, p, n, done);
+  int e = write_whole(fd, p, n, done, noted, old);
   sigprocmask(SIG_SETMASK, &old, nullptr);
   return e;
 }
 
 int64_t stored(const char*, size_t n) { return static_cast<int64_t>(n); }
-
-namespace {
-const int kFatal[] = {SIGFPE, SIGABRT, SIGINT, SIGTERM};
-}  // namespace
-
-// The fatal signals are held off from the test of noted() until pselect
-// lets them in, atomically with the start of its wait.
-void wait_for_input(int fd, bool (*noted)()) {
-  sigset_t hold, old;
-  sigemptyset(&hold);
-  for (int s : kFatal) sigaddset(&hold, s);
-  sigprocmask(SIG_BLOCK, &hold, &old);
-  if (!noted()) {
-    fd_set in;
-    FD_ZERO(&in);
-    FD_SET(fd, &in);
-    pselect(fd + 1, &in, nullptr, nullptr, nullptr, &old);
-  }
-  sigprocmask(SIG_SETMASK, &old, nullptr);
-}
 
 void hold_std_descriptors() {
   for (int fd = 0; fd <= 2; ++fd)
@@ -146,8 +216,21 @@ void hold_end_signals() {
   sigprocmask(SIG_BLOCK, &set, nullptr);
 }
 
+void let_signals_in() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : kFatal) sigaddset(&set, s);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+// Handlers run on the thread they interrupt: nothing to hand over.
+void files_closed() {}
+bool console_event(unsigned long) { return false; }
+
 void write_error(const char* s, size_t n) {
   while (n > 0) {
+    pollfd p{2, POLLOUT, 0};
+    if (poll(&p, 1, 0) != 1 || (p.revents & POLLOUT) == 0) return;
     ssize_t k = ::write(2, s, n);
     if (k <= 0) return;
     s += k;

@@ -6,10 +6,15 @@
 // the bytes to WriteFile on the descriptor's handle, so that it knows which
 // characters reached the file when a write is cut short.
 //
-// Signals: the C library runs the handler of an interrupt typed at the
-// console (Ctrl+C) on a thread of its own, and puts the default action back
-// before it calls it. Such a handler only notes the signal (urgency
-// deferred); the main thread acts on it.
+// Signals: the console runs its control handler (Ctrl+C, Ctrl+Break, the
+// window's close, logoff, shutdown) on a thread of its own. That handler
+// only notes the signal (urgency deferred); the main thread acts on it. Until
+// the main thread has acted on it, that is until the run has cut and closed
+// its files, the handler ends whatever the main thread is blocked in (a write
+// to a pipe whose reader stalls, a console read), so that the end of the run
+// never waits either; and it holds the process until then, as Windows ends
+// it when the handler of a close, a logoff or a shutdown returns. The C library's own handlers
+// (raise, a processor fault) run on the thread that raised them.
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -27,8 +32,11 @@ namespace {
 
 // Taken during the start-up of the process, which runs on the main thread.
 const DWORD main_thread = GetCurrentThreadId();
+const HANDLE main_handle = OpenThread(THREAD_TERMINATE, FALSE, main_thread);
 // Set each time a handler on another thread has noted its signal.
 const HANDLE noted = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+// Set once the files are cut and closed.
+const HANDLE closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
 HANDLE handle_of(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 
@@ -75,10 +83,23 @@ bool is_regular(int fd) {
 
 int64_t tell(int fd) { return _lseeki64(fd, 0, SEEK_CUR); }
 
-int64_t size(int fd) {
+int place(int fd, int64_t* at, int64_t* length) {
   struct _stat64 st {};
-  return _fstat64(fd, &st) == 0 && (st.st_mode & _S_IFREG) != 0 ? st.st_size : -1;
+  if (_fstat64(fd, &st) != 0) return errno;
+  if ((st.st_mode & _S_IFREG) == 0) {
+    *at = *length = -1;
+    return 0;
+  }
+  if (*at < 0 && (*at = _lseeki64(fd, 0, SEEK_CUR)) < 0) return errno;
+  *length = st.st_size;
+  return 0;
 }
+
+// Opening a device or a pipe's client end never waits here.
+FILE* open_special(const char* name, bool (*)()) { return fopen(name, "w"); }
+
+// A write blocked on a pipe is ended by the console's handler instead.
+bool own_description(int) { return false; }
 
 int cut(int fd, int64_t length) {
   if (int e = _chsize_s(fd, length)) return e;
@@ -89,8 +110,11 @@ int cut(int fd, int64_t length) {
 // Stores each line feed as CR LF, a chunk at a time. When the system takes
 // only part of a chunk, *done counts the characters whose stored bytes all
 // reached the file; a carriage return that went without its line feed is
-// taken back, so that the file ends where those characters end.
-int write(int fd, const char* p, size_t n, size_t* done) {
+// taken back, so that the file ends where those characters end. A write
+// blocked on a pipe is ended by the console's handler (CancelSynchronousIo)
+// once it has noted a signal; a cancel without a noted signal, late for a
+// wait that has ended, is not a failure.
+int write(int fd, const char* p, size_t n, size_t* done, bool (*is_noted)()) {
   HANDLE h = handle_of(fd);
   char buf[4096];
   size_t at = 0;
@@ -103,11 +127,12 @@ int write(int fd, const char* p, size_t n, size_t* done) {
     size_t put = 0;
     while (put < len) {
       DWORD k = 0;
-      if (WriteFile(h, buf + put, static_cast<DWORD>(len - put), &k, nullptr) && k > 0) {
-        put += k;
-        continue;
-      }
-      int e = k == 0 && GetLastError() == ERROR_SUCCESS ? EIO : write_error_code(GetLastError());
+      BOOL ok = WriteFile(h, buf + put, static_cast<DWORD>(len - put), &k, nullptr);
+      DWORD why = ok ? ERROR_SUCCESS : GetLastError();
+      put += k;
+      if (ok && k > 0) continue;
+      if (why == ERROR_OPERATION_ABORTED && !is_noted()) continue;
+      int e = why == ERROR_SUCCESS ? EIO : write_error_code(why);
       size_t stored_bytes = 0;
       for (; at < end; ++at) {
         size_t w = p[at] == '\n' ? 2 : 1;
@@ -151,6 +176,7 @@ void hold_std_descriptors() {
 namespace {
 
 handler handlers[NSIG];
+bool ignored[NSIG];  // kept ignored, as the process was started
 
 void __cdecl dispatch(int signo) {
   signal(signo, dispatch);  // the C library put back the default action
@@ -161,16 +187,47 @@ void __cdecl dispatch(int signo) {
   if (other_thread) SetEvent(noted);
 }
 
+// The console's control handler: Ctrl+C is an interrupt, the others a
+// termination request. It notes the signal, then ends the main thread's
+// blocking calls until the files are cut and closed, or, after a close, a
+// logoff or a shutdown (which Windows follows by ending the process, about
+// five seconds later at a close), until shortly before Windows would.
+BOOL WINAPI console_handler(DWORD type) {
+  int signo = type == CTRL_C_EVENT ? SIGINT : SIGTERM;
+  if (handlers[signo] == nullptr || ignored[signo]) return FALSE;
+  handlers[signo](signo, urgency::deferred);
+  SetEvent(noted);
+  for (int ms = 0; WaitForSingleObject(closed, 10) == WAIT_TIMEOUT; ms += 10) {
+    if (type != CTRL_C_EVENT && ms >= 4500) break;
+    CancelSynchronousIo(main_handle);
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 // One signal at a time reaches the handlers on the main thread; a console
-// interrupt runs on its own thread and only notes itself, so nothing needs
+// event runs on its own thread and only notes itself, so nothing needs
 // holding off. A console read is not restarted after Ctrl+C: it returns.
+// The console's handler is put last, so that it runs before the C library's.
 void on_signal(int signo, handler h, bool keep_ignored) {
   handlers[signo] = h;
   auto old = signal(signo, dispatch);
-  if (keep_ignored && old == SIG_IGN) signal(signo, SIG_IGN);
+  if (keep_ignored && old == SIG_IGN) {
+    signal(signo, SIG_IGN);
+    ignored[signo] = true;
+  }
+  if (signo == SIGINT || signo == SIGTERM) {
+    SetConsoleCtrlHandler(console_handler, FALSE);
+    SetConsoleCtrlHandler(console_handler, TRUE);
+  }
 }
+
+bool console_event(unsigned long type) { return console_handler(type) != FALSE; }
+
+void let_signals_in() {}
+
+void files_closed() { SetEvent(closed); }
 
 // Windows has no such signals: a write to a closed pipe or a full disk fails
 // with the system's error.
@@ -181,30 +238,37 @@ void hold_end_signals() {
   signal(SIGTERM, SIG_IGN);
 }
 
-// A console read is ended by Ctrl+C itself, and a file never waits. Input
-// from a pipe is waited for here, a little at a time, so that a noted
-// signal ends the wait; the event latches a signal noted just before it.
-void wait_for_input(int fd, bool (*is_noted)()) {
+// A console read is ended by Ctrl+C itself, a write blocked on a pipe by
+// the console's handler, and a file never waits: those return at once. Input
+// from a pipe is waited for here, a little at a time, so that a noted signal
+// ends the wait; the event latches a signal noted just before it.
+bool wait(int fd, bool out, int ms, bool (*is_noted)()) {
+  if (fd < 0) {
+    if (!is_noted()) WaitForSingleObject(noted, ms < 0 ? INFINITE : static_cast<DWORD>(ms));
+    return !is_noted();
+  }
   HANDLE h = handle_of(fd);
-  if (GetFileType(h) != FILE_TYPE_PIPE) return;
+  if (out || GetFileType(h) != FILE_TYPE_PIPE) return !is_noted();
   while (!is_noted()) {
     DWORD avail = 0;
     // Input, or the pipe's end, which the read then meets.
-    if (!PeekNamedPipe(h, nullptr, 0, nullptr, &avail, nullptr) || avail > 0) return;
+    if (!PeekNamedPipe(h, nullptr, 0, nullptr, &avail, nullptr) || avail > 0) return true;
     WaitForSingleObject(noted, 50);
   }
+  return false;
 }
 
-// Ctrl+C ends a console read at once, often before its handler thread has
-// noted the signal; the wait for that is short, as the thread is already
-// being started.
+// Ctrl+C ends a console read at once (it fails as aborted), often before the
+// handler's thread has noted the signal: the handler says when it has. A
+// read that ended otherwise, at the input's end, waits for nothing.
 void settle_input_end(int fd) {
-  if (is_console(fd)) WaitForSingleObject(noted, 250);
+  if (is_console(fd) && GetLastError() == ERROR_OPERATION_ABORTED) WaitForSingleObject(noted, 5000);
 }
 
 void write_error(const char* s, size_t n) {
   size_t done = 0;
-  write(2, s, n, &done);
+  write(
+      2, s, n, &done, +[] { return true; });
 }
 
 }  // namespace rio::sys

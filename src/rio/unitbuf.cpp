@@ -13,28 +13,62 @@ namespace rio {
 
 namespace {
 
+bool noted() { return f__noted(); }
+
+// Writes as sys::write does, whole records at a time in pieces of at most
+// sys::kWhole bytes (a longer record alone), so that a pipe or a FIFO whose
+// writes are ended by a signal holds whole records only.
+int in_pieces(int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t nrec,
+              size_t* done) {
+  uint32_t from = 0;
+  for (uint32_t i = 0; i < nrec && from < n;) {
+    uint32_t to = ends[i++];
+    while (i < nrec && ends[i] - from <= sys::kWhole) to = ends[i++];
+    size_t d = 0;
+    int e = sys::write(fd, p + from, to - from, &d, noted);
+    if (e != 0) {
+      *done = from + d;
+      return e;
+    }
+    from = to;
+  }
+  *done = n;
+  return 0;
+}
+
 // Hands n characters holding nrec whole records, the i-th ending at ends[i],
-// to the system. Returns 0 or the system's error code; on an error the file
-// ends after the last record that the system took whole.
+// to the system. Returns 0 or an error (f__ubput's); on an error the file
+// ends after the last record that the system took whole. The unit counts
+// where its file stands, so that the cut needs no question to the system.
 int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t nrec) {
   f__enter();
   if (b.fresh) {
     // The run's first record reaches the file: an older, longer file is cut
-    // here, so that the file never mixes two runs.
+    // here, so that the file never mixes two runs. Where the file stands or
+    // how long it is must be known for that.
     b.fresh = false;
-    int64_t at = sys::tell(fd);
-    if (at >= 0 && sys::size(fd) > at)
-      if (int e = sys::cut(fd, at)) return e;
+    int64_t length = 0;
+    if (sys::place(fd, &b.at, &length) != 0) return kCutFailed;
+    if (length > b.at && sys::cut(fd, b.at) != 0) return kCutFailed;
   }
   size_t done = 0;
-  int e = sys::write(fd, p, n, &done);
-  if (e == 0) return 0;
+  int e = b.pieces ? in_pieces(fd, p, n, ends, nrec, &done) : sys::write(fd, p, n, &done, noted);
+  if (e == 0) {
+    if (b.at >= 0) b.at += sys::stored(p, n);
+    return 0;
+  }
   uint32_t keep = 0;
   for (uint32_t i = nrec; i > 0 && keep == 0; --i)
     if (ends[i - 1] <= done) keep = ends[i - 1];
-  int64_t at = sys::tell(fd);
-  if (keep < done && at >= 0 && sys::is_regular(fd))
-    sys::cut(fd, at - sys::stored(p, done) + sys::stored(p, keep));
+  // Where this write began: a standard unit does not count, as it may share
+  // its file with another, and asks the system.
+  int64_t at = b.at;
+  if (at < 0 && sys::is_regular(fd) && (at = sys::tell(fd)) >= 0) at -= sys::stored(p, done);
+  if (keep < done && at >= 0) {
+    sys::cut(fd, at + sys::stored(p, keep));
+    done = keep;
+  }
+  if (b.at >= 0) b.at += sys::stored(p, done);
   return e;
 }
 
@@ -42,10 +76,13 @@ unitbuf& buffer_of(unitrec* x) { return x->out; }
 
 }  // namespace
 
-void f__ubstart(unitrec* x, bool fresh) {
+bool f__closed;
+
+void f__ubstart(unitrec* x, bool fresh, int64_t at) {
   unitbuf& b = buffer_of(x);
-  b.eager = x->seekable == 0 || x->stream == stderr;
+  b.eager = x->seekable == 0 || x->stream == stderr || f__closed;
   b.fresh = fresh;
+  b.at = at;
 }
 
 namespace {

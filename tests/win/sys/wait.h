@@ -23,3 +23,4 @@ inline int mkfifo(const char*, int) {
   errno = ENOSYS;
   return -1;
 }
+#define O_NONBLOCK 0
