@@ -34,7 +34,7 @@ instructions() {  # program folder [argument]
   (cd "$2" && valgrind --tool=callgrind --callgrind-out-file=/dev/null "$1" "${@:3}" </dev/null 2>&1 >/dev/null |
     sed -n 's/.*Collected : \([0-9]*\).*/\1/p')
 }
-median_ms() {  # program folder [argument]
+wall_ms() {  # program folder [argument]: the median and the fastest of the timed runs
   local t=()
   for _ in $(seq "$runs"); do
     local s e
@@ -43,18 +43,8 @@ median_ms() {  # program folder [argument]
     e=$(date +%s%N)
     t+=($(((e - s) / 1000)))
   done
-  printf '%s\n' "${t[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.2f", a[int((NR+1)/2)]/1000}'
-}
-fastest_ms() {  # program folder [argument]: the fastest of the timed runs
-  local best=
-  for _ in $(seq "$runs"); do
-    local s e
-    s=$(date +%s%N)
-    (cd "$2" && "$1" "${@:3}" </dev/null >/dev/null)
-    e=$(date +%s%N)
-    [ -n "$best" ] && [ $((e - s)) -ge "$best" ] || best=$((e - s))
-  done
-  awk -v b="$best" 'BEGIN {printf "%.2f", b / 1e6}'
+  printf '%s\n' "${t[@]}" | sort -n |
+    awk '{a[NR]=$1} END {printf "%.2f %.2f\n", a[int((NR+1)/2)]/1000, a[1]/1000}'
 }
 peak_kb() {
   (cd "$2" && /usr/bin/time -f %M "$1" </dev/null 2>&1 >/dev/null | tail -n 1)
@@ -62,8 +52,8 @@ peak_kb() {
 
 pi=$(instructions "$prog" "$work/prog"); bi=$(instructions "$base" "$work/base")
 si=$(instructions "$stat" "$work/stat")
-pt=$(median_ms "$prog" "$work/prog"); bt=$(median_ms "$base" "$work/base")
-st=$(median_ms "$stat" "$work/stat")
+read -r pt _ < <(wall_ms "$prog" "$work/prog"); read -r bt _ < <(wall_ms "$base" "$work/base")
+read -r st _ < <(wall_ms "$stat" "$work/stat")
 pm=$(peak_kb "$prog" "$work/prog"); bm=$(peak_kb "$base" "$work/base")
 sm=$(peak_kb "$stat" "$work/stat")
 
@@ -79,8 +69,8 @@ awk -v a="$pi" -v b="$bi" -v t="$target" 'BEGIN {
 # What the shared C library costs: the whole run, and the start alone (a run
 # that shows the version and ends).
 vpi=$(instructions "$prog" "$work/prog" --version); vsi=$(instructions "$stat" "$work/stat" --version)
-vpt=$(median_ms "$prog" "$work/prog" --version); vst=$(median_ms "$stat" "$work/stat" --version)
-vpf=$(fastest_ms "$prog" "$work/prog" --version); vsf=$(fastest_ms "$stat" "$work/stat" --version)
+read -r vpt vpf < <(wall_ms "$prog" "$work/prog" --version)
+read -r vst vsf < <(wall_ms "$stat" "$work/stat" --version)
 printf '%-14s %14s %16s %14s\n' "--version" instructions "median wall ms" "fastest ms"
 printf '%-14s %14s %16s %14s\n' Ramp-SlipV "$vpi" "$vpt" "$vpf"
 printf '%-14s %14s %16s %14s\n' "static" "$vsi" "$vst" "$vsf"

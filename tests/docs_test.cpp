@@ -146,13 +146,12 @@ print(*(repr(float(v)) for v in (slip.iloc[2, 1], slip_array[-1, 3], amp.iloc[-1
   EXPECT_EQ(slip_names, "time(s)|velocity|displacement|acceleration");
   EXPECT_EQ(amp_names, "freq(Hz)|abs(vel)|abs(acc)");
   EXPECT_EQ(nan, 0);
-  // The files' own rows and fields.
-  auto row = [](const std::string& file, int n) {
-    return lines_of(file, [n](int i, const std::string&) { return i == n; });
-  };
-  const Files& f = complete();
-  auto field = [&](const std::string& file, int n, int k) {
-    std::istringstream line(row(file, n));
+  // The rows and fields of the files Python read.
+  struct {
+    std::string slip, amp;
+  } f{read_file(d.file("Ramp_Slip.csv")), read_file(d.file("Ramp_Amp.csv"))};
+  auto field = [](const std::string& file, int n, int k) {
+    std::istringstream line(lines_of(file, [n](int i, const std::string&) { return i == n; }));
     std::string s;
     for (int i = 0; i <= k; ++i) std::getline(line, s, ',');
     return std::strtod(s.c_str(), nullptr);
