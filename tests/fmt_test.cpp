@@ -1,6 +1,6 @@
 // Formatted records: field texts, literals, groups, reversion and the
 // termination rule.
-#include "fmt.h"
+#include "format/fmt.h"
 
 #include <gtest/gtest.h>
 

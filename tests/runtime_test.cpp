@@ -14,9 +14,9 @@
 #include <thread>
 
 #include "platform.h"
+#include "platform/sys.h"
 #include "spawn.h"
 #include "statements.h"
-#include "sys.h"
 #include "unit_harness.h"
 
 using namespace testing_support;

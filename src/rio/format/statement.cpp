@@ -2,7 +2,7 @@
 // dispatch to the field writers.
 #include <cerrno>
 
-#include "fmt.h"
+#include "format/fmt.h"
 
 namespace rio {
 

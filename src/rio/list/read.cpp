@@ -2,8 +2,8 @@
 #include <cerrno>
 
 #include "internal.h"
-#include "lio.h"
-#include "sys.h"
+#include "list/lio.h"
+#include "platform/sys.h"
 
 namespace rio {
 

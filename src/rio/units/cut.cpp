@@ -1,6 +1,6 @@
 // Cutting a written file at its position.
 #include "internal.h"
-#include "sys.h"
+#include "platform/sys.h"
 
 namespace rio {
 

@@ -1,6 +1,6 @@
 // Start-up: the arguments and the standard units.
 #include "internal.h"
-#include "sys.h"
+#include "platform/sys.h"
 
 namespace rio {
 

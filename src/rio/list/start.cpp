@@ -1,6 +1,6 @@
 // The start shared by list-directed writes and reads.
 #include "internal.h"
-#include "lio.h"
+#include "list/lio.h"
 
 namespace rio {
 

@@ -1,7 +1,7 @@
 // The format interpreter: runs the parsed format over the values.
 #include <cerrno>
 
-#include "short_field.h"
+#include "format/short_field.h"
 
 namespace rio {
 

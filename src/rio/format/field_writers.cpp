@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "short_field.h"
+#include "format/short_field.h"
 
 namespace rio {
 

@@ -2,7 +2,7 @@
 #include <cerrno>
 
 #include "internal.h"
-#include "sys.h"
+#include "platform/sys.h"
 
 namespace rio {
 

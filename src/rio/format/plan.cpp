@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "fmt.h"
-#include "short_field.h"
+#include "format/fmt.h"
+#include "format/short_field.h"
 
 namespace rio {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "internal.h"
-#include "lio.h"
+#include "list/lio.h"
 
 namespace rio {
 
