@@ -60,21 +60,41 @@ enum : uint8_t {
   STEP_FIELD,    // any other F or E field, written by its writer
   STEP_REVERT,   // the format's end, from where the format reverts
 };
+// Where the parts of a short step go, in columns from the step's start: the
+// step's literal takes its first len columns, its Fw.d or Ew.d field the w
+// after them. short_layout (short_field.h) is the same layout from a field's
+// own start, which layout_of (quick_path.cpp) rebuilds from this one.
+struct step_layout {
+  // The field's point, with d digits after it (then "E+xx" for E):
+  // point = len + w - d - 1 for F, len + w - d - 5 for E.
+  uint8_t point;
+  // The right shift, in bits, that keeps the last d of the eight digits of
+  // digits8 (one byte each, the most significant lowest):
+  // shift = 8 * (8 - d).
+  uint8_t shift;
+  // Where the first of those eight digits would go, were all of them
+  // written, so that their last d follow the point: first = point - (8 - d),
+  // that is len + w - 9 for F and len + w - 13 for E; may be negative.
+  int8_t first;
+  // The step's end, as a field fills its width: end = len + w.
+  uint8_t end;
+};
+
 struct plan_step {
   uint8_t kind;
-  uint8_t len;
+  uint8_t len;      // the short literal's characters, in text (0: none)
   int16_t op;       // its operation in f__syl
-  int16_t w, d, e;  // a field's width, digits and exponent digits
-  // A short field's layout from the step's start (short_layout): its point,
-  // its integer digits' first, 8 (8 - d), and its end, after len + w.
-  uint8_t point, shift;
-  int8_t first;
-  uint8_t end;
+  int16_t w, d, e;  // a short field's width, digits and exponent digits
+  step_layout at;   // a short field's layout, from the step's start
   const plan_step* next;
-  uint64_t text;
-  // A short F field's text fits, its leading zero included, when its value
-  // x 10^d rounded is below fits[0] (at most 10^8, whose digits the quick
-  // path converts); when negative, when that value less one is below fits[1].
+  uint64_t text;  // the short literal's characters, the first in the lowest byte
+  // The bounds below which a short F field's text fits, its leading zero
+  // included, for the value v = x * 10^d rounded: fits[0] for a positive
+  // value (v < fits[0]), fits[1] for a negative one (v - 1 < fits[1], so that
+  // a negative value that rounds to zero does not pass). With cols = w - d - 1
+  // - sign the columns left before the point for the sign and the integer
+  // digits, fits[sign] = 10^min(d + cols, 8) - sign, or 0 when cols < 1; at
+  // most 10^8, whose digits the quick path converts.
   uint32_t fits[2];
 };
 constexpr int32_t kPlanMax = 64, kNoPlan = kPlanMax;

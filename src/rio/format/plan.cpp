@@ -80,10 +80,10 @@ void make_steps(int32_t last, int32_t loop) {
     if (short_field) {  // the field's layout, moved past the literal before it
       short_layout L =
           step.kind == STEP_SHORT_F ? F_layout(step.w, step.d) : E_layout(step.w, step.d);
-      step.point = static_cast<uint8_t>(step.len + L.point);
-      step.shift = static_cast<uint8_t>(L.shift);
-      step.first = static_cast<int8_t>(step.len + L.first);
-      step.end = static_cast<uint8_t>(step.len + step.w);
+      step.at.point = static_cast<uint8_t>(step.len + L.point);
+      step.at.shift = static_cast<uint8_t>(L.shift);
+      step.at.first = static_cast<int8_t>(step.len + L.first);
+      step.at.end = static_cast<uint8_t>(step.len + step.w);
       // The columns before the point hold the sign, if any, and at least one
       // integer digit.
       for (int32_t sign = 0; sign < 2; ++sign) {
@@ -177,7 +177,7 @@ int64_t longest_record() {
     const syl& q = f__syl[s.op];
     if (s.kind == STEP_TEXT) n += static_cast<int64_t>(strlen(q.p2.s));
     if (s.kind == STEP_FIELD) n += q.p1;
-    n += s.kind == STEP_SHORT_F || s.kind == STEP_SHORT_E ? s.end : s.len;
+    n += s.kind == STEP_SHORT_F || s.kind == STEP_SHORT_E ? s.at.end : s.len;
   }
   return n;
 }

@@ -75,11 +75,16 @@ inline char* short_field(int32_t w, int64_t n) {
   return p + (w - n);
 }
 
-// Where the parts of a short field go, as offsets from an origin: its kShort
-// blanks from blanks, its point at point and its eight integer digits, were
-// all of them written, from first (point - 8 + d); shift is 8 (8 - d), which
-// leaves the last d of eight digits. A writer lays its field out from the
-// field's start, the plan from its step's, after the step's literal.
+// Where the parts of a short field go, in columns from an origin: a
+// writer's field start, or a plan step's start, whose literal comes first
+// (step_layout in fmt.h).
+// - blanks: the field's first column, from which its kShort blanks go;
+// - point: its point, with d digits after it;
+// - first: where the first of the eight digits of digits8 would go, were all
+//   of them written, so that their last d follow the point:
+//   first = point - (8 - d);
+// - shift: the right shift, in bits, that keeps the last d of those eight:
+//   shift = 8 * (8 - d).
 struct short_layout {
   int32_t d, blanks, point, first, shift;
 };
