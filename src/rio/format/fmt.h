@@ -115,6 +115,52 @@ inline int32_t type_f(int32_t n) {
   return (n & ~63) == 0 ? kClass[n] : n;
 }
 
+// The walk through groups and repeat counts, which the general interpreter
+// and the plan's layout share: pc is the operation, cnt and ret the stacks
+// of repeat counts and of the groups' restart indices, cp and rp their tops.
+struct fmt_walk {
+  int32_t* cnt;
+  int32_t* ret;
+  int32_t pc, cp, rp;
+
+  // Carries out q, the operation at pc, when it sets a repeat count, opens a
+  // group or closes one (the group then runs again from its restart index,
+  // or is done): true when q was one of these.
+  bool group(const syl& q) {
+    if (q.op == REPEAT) {
+      cnt[++cp] = q.p1;
+      ++pc;
+    } else if (q.op == GROUP_START) {
+      ret[++rp] = q.p1;
+      ++pc;
+    } else if (q.op == GROUP_END) {
+      const bool again = --cnt[cp] > 0;
+      pc = again ? 1 + ret[rp] : pc + 1;
+      cp -= again ? 0 : 1;
+      --rp;
+    } else {
+      return false;
+    }
+    return true;
+  }
+  // At a data descriptor: true, the walk moved past it, when its repeat
+  // count is used up.
+  bool spent() {
+    if (cnt[cp] > 0) return false;
+    --cp;
+    ++pc;
+    return true;
+  }
+  // The data descriptor at pc takes a value: one repetition less.
+  void take() { --cnt[cp]; }
+  // At the format's end: the walk goes on from the reversion index at, with
+  // its stacks empty.
+  void revert(int32_t at) {
+    cp = rp = 0;
+    pc = at;
+  }
+};
+
 // Interpreter.
 bool fmt_bg();
 int32_t en_fio();

@@ -41,24 +41,13 @@ int32_t unknown_code(int32_t op) {
 [[gnu::noinline]] int32_t run_fio(int32_t n, const char* p, int32_t len) {
   // The position and the stack tops live in registers while the format runs;
   // none of the routines called on the way reads them.
-  int32_t pc = f__pc, cp = f__cp, rp = f__rp, rc = 0;
+  fmt_walk w{f__cnt, f__ret, f__pc, f__cp, f__rp};
+  int32_t rc = 0;
   for (int32_t i = 0; i < n;) {
-    const syl* q = &f__syl[pc];
-    if (q->op == REPEAT) {
-      f__cnt[++cp] = q->p1;
-      ++pc;
-    } else if (q->op == GROUP_START) {
-      f__ret[++rp] = q->p1;
-      ++pc;
-    } else if (q->op == GROUP_END) {
-      // The group runs again from its restart index, or is done.
-      const bool again = --f__cnt[cp] > 0;
-      pc = again ? 1 + f__ret[rp] : pc + 1;
-      cp -= again ? 0 : 1;
-      --rp;
-    } else if (q->op == FORMAT_END) {
-      cp = rp = 0;
-      pc = q->p1;
+    const syl* q = &f__syl[w.pc];
+    if (w.group(*q)) continue;
+    if (q->op == FORMAT_END) {
+      w.revert(q->p1);
       if (p == nullptr) {
         rc = (*f__doend)();
         break;
@@ -69,18 +58,17 @@ int32_t unknown_code(int32_t op) {
         rc = err__fl(f__elist->err, errno, "fmt");
         break;
       }
-      ++pc;
+      ++w.pc;
     } else if (type_f(q->op) != DATA_EDIT) {
       rc = unknown_code(q->op);
       break;
-    } else if (f__cnt[cp] <= 0) {
-      --cp;
-      ++pc;
+    } else if (w.spent()) {
+      continue;
     } else if (p == nullptr) {
       rc = (*f__doend)();
       break;
     } else {
-      --f__cnt[cp];
+      w.take();
       f__workdone = 1;
       if ((*f__doed)(q, p, len) > 0) {
         rc = err__fl(f__elist->err, errno, "fmt");
@@ -90,9 +78,9 @@ int32_t unknown_code(int32_t op) {
       p += len;
     }
   }
-  f__pc = pc;
-  f__cp = cp;
-  f__rp = rp;
+  f__pc = w.pc;
+  f__cp = w.cp;
+  f__rp = w.rp;
   return rc;
 }
 

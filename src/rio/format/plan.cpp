@@ -109,40 +109,23 @@ void make_steps(int32_t last, int32_t loop) {
 // F and E fields, when a pass converts no value (the interpreter then leaves
 // values untransferred), or when the plan would be long.
 void lay_out() {
-  int32_t cnt[kStackMax] = {}, ret[kStackMax] = {}, cp = 0, rp = 0, pc = 0;
+  int32_t cnt[kStackMax] = {}, ret[kStackMax] = {};
+  fmt_walk w{cnt, ret, 0, 0, 0};
   int32_t n = 0, last = 0, loop = 0, revert = -1, fields = 0;
   for (int32_t steps = 0; steps < kPlanSteps; ++steps) {
-    const syl* q = &f__syl[pc];
+    const syl* q = &f__syl[w.pc];
+    if (w.group(*q)) continue;
     switch (q->op) {
-      case GROUP_START:
-        ret[++rp] = q->p1;
-        ++pc;
-        continue;
-      case REPEAT:
-        cnt[++cp] = q->p1;
-        ++pc;
-        continue;
-      case GROUP_END: {
-        const bool again = --cnt[cp] > 0;  // the group runs again, or is done
-        pc = again ? 1 + ret[rp] : pc + 1;
-        cp -= again ? 0 : 1;
-        --rp;
-        continue;
-      }
       case QUOTED_TEXT:
         if (n == kPlanMax) return;
-        ops[n++] = static_cast<int16_t>(pc++);
+        ops[n++] = static_cast<int16_t>(w.pc++);
         continue;
       case F_FIELD:
       case E_FIELD:
-        if (cnt[cp] <= 0) {
-          --cp;
-          ++pc;
-          continue;
-        }
+        if (w.spent()) continue;
         if (n == kPlanMax) return;
-        --cnt[cp];
-        ops[n++] = static_cast<int16_t>(pc);
+        w.take();
+        ops[n++] = static_cast<int16_t>(w.pc);
         last = n;
         ++fields;
         continue;
@@ -152,9 +135,8 @@ void lay_out() {
           if (n == kPlanMax) return;
           loop = last;
           revert = n;
-          ops[n++] = static_cast<int16_t>(pc);
-          cp = rp = 0;
-          pc = q->p1;
+          ops[n++] = static_cast<int16_t>(w.pc);
+          w.revert(q->p1);
           fields = 0;
           continue;
         }

@@ -9,7 +9,7 @@ namespace {
 // The quick path of a short step: the short path without its exact
 // arithmetic, in functions that make no call but a last jump, so that none
 // saves registers. A value that it does not settle (its scaled value next to
-// a half, an exponent that two estimates do not settle, a field that it does
+// a half, a field that it does
 // not fit) goes on to the step's short path, plan_step_value, having changed
 // nothing. at is the step's start, with kStepRoom bytes free;
 // x >= 0.
@@ -42,19 +42,12 @@ inline int32_t quick_F(char* at, const plan_step& s, double x, bool neg, const c
   return quick_F_store(&s, at, dig, neg, short_F_zeros(dig, layout_of(s)));
 }
 
-// A short E field of x > 0 whose first estimate of the exponent, or the one
-// after it, gives its digits: returns the field's end, or null.
+// A short E field of x > 0 whose digits the quick tier's scaling settles:
+// returns the field's end, or null.
 inline char* quick_E(char* at, const plan_step& s, double x, bool neg) {
-  int32_t e2 = static_cast<int32_t>(std::bit_cast<uint64_t>(x) >> 52) - 1023;
-  int32_t k = (e2 * 78913) >> 18;  // log10(2) ~ 78913 / 2^18: low by at most one
-  int32_t sc = s.d - 1 - k;
   uint64_t v;
-  if (!(x > 0) || sc < 1 || sc > 19 || !f__scaled_near(x, sc, &v)) return nullptr;
-  if (v >= f__pow10[s.d]) {  // k was low, or the digits rounded up to 10^d
-    ++k;
-    if (!f__scaled_near(x, --sc, &v) || v >= f__pow10[s.d]) return nullptr;
-  }
-  if (v < f__pow10[s.d - 1]) return nullptr;
+  int32_t k;
+  if (!(x > 0) || !sci_scaled<false>(x, s.d, &v, &k)) return nullptr;
   store8(at, s.text);
   return short_E_text(at, static_cast<uint32_t>(v), k + 1, neg, layout_of(s));
 }
