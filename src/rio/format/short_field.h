@@ -67,14 +67,6 @@ inline uint32_t digits4(uint32_t v) {
   return tens | (pairs - 10 * tens) << 8;
 }
 
-// Starts a short field of w columns whose text takes its last n: stores the
-// blanks and returns where the text begins.
-inline char* short_field(int32_t w, int64_t n) {
-  char* p = x_room(kShort + kSlack);
-  memcpy(p, kBlanks, kShort);
-  return p + (w - n);
-}
-
 // Where the parts of a short field go, in columns from an origin: a
 // writer's field start, or a plan step's start, whose literal comes first
 // (step_layout in fmt.h).
