@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "field_reference.h"
-#include "fmt.h"
-#include "lio.h"
+#include "format/fmt.h"
+#include "list/lio.h"
 #include "statements.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Formatted records: field texts, literals, groups, reversion and the
 // termination rule.
-#include "fmt.h"
+#include "format/fmt.h"
 
 #include <gtest/gtest.h>
 
@@ -191,11 +191,6 @@ TEST(BadFormats, RefusedWithErrorInFormat) {
   }
 }
 
-}  // namespace
-
-namespace {
-
-// An F field written straight into the record buffer.
 // Expects text to be want, showing where they first differ.
 void expect_same(const std::string& text, const std::string& want) {
   size_t at = static_cast<size_t>(
@@ -204,6 +199,7 @@ void expect_same(const std::string& text, const std::string& want) {
   EXPECT_EQ(text.substr(from, 160), want.substr(from, 160)) << "at byte " << at;
 }
 
+// An F field written straight into the record buffer.
 std::string f_field(double x, int32_t w, int32_t d) {
   rio::f__recpos = 0;
   rio::wrt_F(reinterpret_cast<const char*>(&x), w, d, sizeof x);
@@ -247,10 +243,6 @@ TEST(FixedConversion, MatchesTheStreamLibrary) {
               }),
               planned);
 }
-
-}  // namespace
-
-namespace {
 
 // An E field written straight into the record buffer.
 std::string e_field(double x, int32_t w, int32_t d) {

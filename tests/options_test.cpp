@@ -23,7 +23,7 @@ struct Case {
   bool wait = true;
 };
 
-TEST(Options, ValuesAndFaults) {
+TEST(OptionParsing, ValuesAndFaults) {
   const Case cases[] = {
       {{}, action::run, "", 3.8, 0.01, 8192, 1.9},
       {{"-r", "2.5", "-d0.005", "--samples=1024", "--centre", "5", "--no-wait"},
@@ -89,7 +89,7 @@ TEST(Options, ValuesAndFaults) {
   EXPECT_EQ(ramp::parse_options(folder, false).opts.directory, ".");
 }
 
-TEST(Options, WarningsOfUnwiseParameters) {
+TEST(OptionParsing, WarningsOfUnwiseParameters) {
   ramp::options o;  // the defaults warn of nothing
   o.centre = 1.9;
   EXPECT_TRUE(ramp::warnings(o).empty());

@@ -220,13 +220,6 @@ TEST(Options, HelpVersionAndBadUsage) {
   }
 }
 
-// The report lines of a fatal error, after the console records written so far.
-void expect_fatal(const Result& r, const std::string& console, const std::string& report) {
-  EXPECT_EQ(r.out, console);
-  EXPECT_EQ(r.err, report);
-  EXPECT_TRUE(WIFSIGNALED(r.status) && WTERMSIG(r.status) == SIGABRT) << r.status;
-}
-
 // Permission checks all pass for root: these runs drop to an unprivileged user.
 #ifdef _WIN32
 #define REQUIRE_ROOT() POSIX_ONLY("runs as an unprivileged user")

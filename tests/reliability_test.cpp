@@ -134,17 +134,12 @@ TEST(Stress, SignalsAtRandomMomentsLeaveWholeRecords) {
 
 // A run that meets a fault: a report, a non-zero end, and no regular file
 // left that is not what a complete run writes up to the fault.
-void expect_fault(const Result& r, const std::string& first_lines) {
-  EXPECT_EQ(unstored(r.err).substr(0, first_lines.size()), first_lines);
-  EXPECT_TRUE(WIFSIGNALED(r.status) && WTERMSIG(r.status) == SIGABRT) << r.status;
-}
-
 TEST(Faults, SlipFileOnAFullDevice) {
   POSIX_ONLY("/dev/full");
   Scratch d;
   fs::create_symlink("/dev/full", d.file("Ramp_Slip.csv"));
   Result r = run({.dir = d.path()});
-  expect_fault(r, "write: No space left on device\napparent state: unit 11 named Ramp_Slip.csv\n");
+  expect_fatal(r, "write: No space left on device\napparent state: unit 11 named Ramp_Slip.csv\n");
   EXPECT_EQ(r.out, kConsoleBeforeFiles);
   EXPECT_FALSE(fs::exists(d.file("Ramp_Amp.csv")));
 }
@@ -154,7 +149,7 @@ TEST(Faults, AmpFileOnAFullDevice) {
   Scratch d;
   fs::create_symlink("/dev/full", d.file("Ramp_Amp.csv"));
   Result r = run({.dir = d.path()});
-  expect_fault(r, "write: No space left on device\napparent state: unit 12 named Ramp_Amp.csv\n");
+  expect_fatal(r, "write: No space left on device\napparent state: unit 12 named Ramp_Amp.csv\n");
   EXPECT_EQ(read_file(d.file("Ramp_Slip.csv")), complete().slip);
 }
 
@@ -205,7 +200,7 @@ TEST(Faults, FullDeviceOrSizeLimitAtSeveralPoints) {
     if (k.old_files && k.unit == 12) write_file(d.file("Ramp_Amp.csv"), old_slip + "\n");
     Result r = run({.dir = d.path(), .file_size_limit = k.limit});
     const char* name = k.unit == 11 ? "Ramp_Slip.csv" : "Ramp_Amp.csv";
-    expect_fault(
+    expect_fatal(
         r, std::string(k.limit ? "write: File too large\n" : "write: No space left on device\n") +
                "apparent state: unit " + std::to_string(k.unit) + " named " + name + "\n");
     EXPECT_EQ(r.out, k.unit == 11 ? kConsoleBeforeFiles : amp_console);
@@ -232,7 +227,7 @@ TEST(Faults, FifoWhoseReaderLeaves) {
   });
   Result r = run({.dir = d.path(), .alarm_s = 20});
   reader.join();
-  expect_fault(r, "write: Broken pipe\napparent state: unit 11 named Ramp_Slip.csv\n");
+  expect_fatal(r, "write: Broken pipe\napparent state: unit 11 named Ramp_Slip.csv\n");
   EXPECT_EQ(got, complete().slip.substr(0, 1000));
 }
 
@@ -241,7 +236,7 @@ TEST(Faults, FolderInThePlaceOfAFile) {
   Scratch d;
   fs::create_directory(d.file("Ramp_Slip.csv"));
   Result r = run({.dir = d.path()});
-  expect_fault(r,
+  expect_fatal(r,
                "list output start: can't write file\n"
                "apparent state: unit 11 named Ramp_Slip.csv\n");
   EXPECT_FALSE(fs::exists(d.file("Ramp_Amp.csv")));
@@ -252,7 +247,7 @@ TEST(Faults, ClosedStandardOutput) {
   // Standard output refuses writes: the report says so, and the files are
   // not taken for the console.
   Result r = run({.dir = d.path(), .stdout_path = "/dev/null", .close_stdout = true});
-  expect_fault(r, "write: Bad file descriptor\napparent state: unit 6 (unnamed)\n");
+  expect_fatal(r, "write: Bad file descriptor\napparent state: unit 6 (unnamed)\n");
   EXPECT_EQ(read_file(d.file("Ramp_Slip.csv")), complete().slip);
   EXPECT_EQ(read_file(d.file("Ramp_Amp.csv")), complete().amp);
 }
@@ -343,7 +338,7 @@ TEST(Faults, FailingPositionOrSizeCallsAreNeverASuccess) {
       EXPECT_EQ(read_file(d.file("Ramp_Amp.csv")), complete().amp);
       continue;
     }
-    expect_fault(r, k.limit ? "write: File too large\n"
+    expect_fatal(r, k.limit ? "write: File too large\n"
                             : "endfile: truncation failed in endfile\n"
                               "apparent state: unit 11 named Ramp_Slip.csv\n");
     EXPECT_TRUE(left_whole(slip, complete().slip, old_slip)) << slip.size();

@@ -14,9 +14,9 @@
 #include <thread>
 
 #include "platform.h"
+#include "platform/sys.h"
 #include "spawn.h"
 #include "statements.h"
-#include "sys.h"
 #include "unit_harness.h"
 
 using namespace testing_support;
@@ -30,23 +30,17 @@ const auto Aborted = ::testing::ExitedWithCode(3);
 const auto Aborted = ::testing::KilledBySignal(SIGABRT);
 #endif
 
-rio::olist opener(int32_t unit, const char* name) {
-  return rio::olist{0,         unit,    name,    name ? static_cast<int32_t>(strlen(name)) : 0,
-                    "unknown", nullptr, nullptr, 0,
-                    nullptr};
-}
-
 // Writes text to the file at path and connects unit to it: f_open's result.
 int32_t open_holding(int32_t unit, const std::string& path, const std::string& text) {
   write_file(path, text);
-  rio::olist o = opener(unit, path.c_str());
+  rio::olist o = open_list(unit, path.c_str());
   return rio::f_open(&o);
 }
 
 using rio::close_unit;
 using rio::say;
 
-TEST(Files, CloseCutsALongerFileAndOverwritesAShorterOne) {
+TEST(UnitFiles, CloseCutsALongerFileAndOverwritesAShorterOne) {
   Scratch d;
   std::string path = d.file("data.csv");
   for (const std::string& old : {std::string(100000, 'z'), std::string("ab")}) {
@@ -56,24 +50,24 @@ TEST(Files, CloseCutsALongerFileAndOverwritesAShorterOne) {
     EXPECT_EQ(read_file(path), stored(" new\n"));
   }
   // A file opened and closed without a write is left as it was.
-  rio::olist o = opener(30, path.c_str());
+  rio::olist o = open_list(30, path.c_str());
   rio::f_open(&o);
   close_unit(30);
   EXPECT_EQ(read_file(path), stored(" new\n"));
 }
 
-TEST(Files, ReopeningAUnit) {
+TEST(UnitFiles, ReopeningAUnit) {
   Scratch d;
   std::string a = d.file("a"), b = d.file("b");
   write_file(a, std::string(50, 'o'));
-  rio::olist oa = opener(31, a.c_str());
+  rio::olist oa = open_list(31, a.c_str());
   rio::f_open(&oa);
   say(31, "one");
   // The same name again changes nothing: the record stays, the file is not reopened.
   rio::f_open(&oa);
   say(31, "two");
   // Another name closes the first file, cut after what was written.
-  rio::olist ob = opener(31, b.c_str());
+  rio::olist ob = open_list(31, b.c_str());
   rio::f_open(&ob);
   say(31, "three");
   close_unit(31);
@@ -81,11 +75,11 @@ TEST(Files, ReopeningAUnit) {
   EXPECT_EQ(read_file(b), stored(" three\n"));
 }
 
-TEST(Files, NamesAndUnitNumbers) {
+TEST(UnitFiles, NamesAndUnitNumbers) {
   Scratch d;
   std::string cwd = std::filesystem::current_path().string();
   ASSERT_EQ(chdir(d.path().c_str()), 0);
-  rio::olist o = opener(7, nullptr);
+  rio::olist o = open_list(7, nullptr);
   EXPECT_EQ(rio::f_open(&o), 0);
   say(7, "seven");
   close_unit(7);
@@ -97,25 +91,24 @@ TEST(Files, NamesAndUnitNumbers) {
   for (int i = 0; i < 30; ++i) deep += std::string(20, static_cast<char>('a' + i % 26)) + "/";
   std::filesystem::create_directories(d.file(deep));
   std::string longname = deep + "file", padded = longname + "   ";
-  rio::olist ol{0,       8, padded.data(), static_cast<int32_t>(padded.size()), nullptr, nullptr,
-                nullptr, 0, nullptr};
+  rio::olist ol = open_list(8, padded.c_str(), nullptr);
   EXPECT_EQ(rio::f_open(&ol), 0);
   say(8, "deep");
   close_unit(8);
   EXPECT_EQ(read_file(d.file(longname)), stored(" deep\n"));
   std::string toolong(300, 'n');
-  rio::olist ot = opener(8, toolong.c_str());
+  rio::olist ot = open_list(8, toolong.c_str());
   ot.err = 1;
   EXPECT_EQ(rio::f_open(&ot), ENAMETOOLONG);
 #endif
   ASSERT_EQ(chdir(cwd.c_str()), 0);
 
-  rio::olist bad = opener(100, "x");
+  rio::olist bad = open_list(100, "x");
   bad.err = 1;
   EXPECT_EQ(rio::f_open(&bad), 101);
   bad.unit = -1;
   EXPECT_EQ(rio::f_open(&bad), 101);
-  rio::olist blank{1, 9, "   ", 3, nullptr, nullptr, nullptr, 0, nullptr};
+  rio::olist blank = open_list(9, "   ", nullptr, 1);
   EXPECT_EQ(rio::f_open(&blank), 107);
   rio::cllist c100{0, 100, nullptr}, cneg{0, -5, nullptr};
   EXPECT_EQ(rio::f_clos(&c100), 0);
@@ -152,10 +145,10 @@ TEST(Reading, WritingThenReadingThenWritingOneUnit) {
   EXPECT_EQ(read_file(path), "abc\n" + stored(" one\n two\n"));
 }
 
-TEST(Files, OpenStatusesAndDeleteAtClose) {
+TEST(UnitFiles, OpenStatusesAndDeleteAtClose) {
   Scratch d;
   std::string path = d.file("s");
-  rio::olist o = opener(43, path.c_str());
+  rio::olist o = open_list(43, path.c_str());
   o.err = 1;
   o.stat = "old";
   EXPECT_EQ(rio::f_open(&o), ENOENT);  // "old" needs the file
@@ -218,7 +211,7 @@ TEST(Death, BadFormatWritesNothingOfItsRecord) {
   Scratch d;
   std::string path = d.file("f");
   auto body5 = [&] {
-    rio::olist o = opener(41, path.c_str());
+    rio::olist o = open_list(41, path.c_str());
     rio::f_open(&o);
     say(41, "before");
     rio::cilist io{0, 41, 0, "(F8.4,3(',',F15.7)", 0};
@@ -267,7 +260,7 @@ TEST(Death, InterruptEndsTheRunAfterWholeRecords) {
     auto body = [&] {
       rio::f_setsig();
       atexit(+[] { rio::f_exit(); });  // as the start-up does
-      rio::olist o = opener(42, path.c_str());
+      rio::olist o = open_list(42, path.c_str());
       rio::f_open(&o);
       say(42, "before");
       rio::cilist io{0, 42, 0, nullptr, 0};
@@ -297,7 +290,7 @@ TEST(Death, RecordsAfterTheEndOfRunClose) {
     say(0, "before");
     rio::f_exit();
     say(0, "after");
-    rio::olist o = opener(44, path.c_str());
+    rio::olist o = open_list(44, path.c_str());
     rio::f_open(&o);
     say(44, "late");
     rio::s_stop("", 0);
@@ -318,7 +311,7 @@ TEST(Death, SignalDuringTheFinalCloseIsActedOn) {
       rio::f_exit();
     });
     atexit(+[] { raise(SIGINT); });
-    rio::olist o = opener(45, path.c_str());
+    rio::olist o = open_list(45, path.c_str());
     rio::f_open(&o);
     say(45, "kept");
     rio::s_stop("", 0);
@@ -344,7 +337,7 @@ TEST(Death, ConsoleEventsEndWhatTheRunWaitsFor) {
       std::string name = "\\\\.\\pipe\\ramp-test-" + std::to_string(GetCurrentProcessId());
       CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096,
                        0, nullptr);
-      rio::olist o = opener(46, name.c_str());
+      rio::olist o = open_list(46, name.c_str());
       rio::f_open(&o);
       std::thread([&] {
         Sleep(300);

@@ -69,6 +69,12 @@ void write_file(const std::string& path, const std::string& text);
 // The exit status, or 128 + the signal number for a run ended by a signal.
 int code(const Result& r);
 
+// A run that ended on a fatal condition: by an abort, its report on standard
+// error beginning with first_lines (line ends as line feeds).
+void expect_fatal(const Result& r, const std::string& first_lines);
+// The same, with the whole report, after the console records written so far.
+void expect_fatal(const Result& r, const std::string& console, const std::string& report);
+
 // The two files of a complete run, made once.
 struct Files {
   std::string slip, amp;

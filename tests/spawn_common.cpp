@@ -1,11 +1,14 @@
 // What the spawning helpers share on every platform: waiting for a child's
 // output, files read and written whole, a complete run's files, and the exit
 // code of a run.
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
+#include "platform.h"
 #include "spawn.h"
 
 namespace testing_support {
@@ -49,6 +52,17 @@ const Files& complete() {
 int code(const Result& r) {
   if (WIFEXITED(r.status)) return WEXITSTATUS(r.status);
   return 128 + WTERMSIG(r.status);
+}
+
+void expect_fatal(const Result& r, const std::string& first_lines) {
+  EXPECT_EQ(unstored(r.err).substr(0, first_lines.size()), first_lines);
+  EXPECT_TRUE(WIFSIGNALED(r.status) && WTERMSIG(r.status) == SIGABRT) << r.status;
+}
+
+void expect_fatal(const Result& r, const std::string& console, const std::string& report) {
+  expect_fatal(r, unstored(report));
+  EXPECT_EQ(r.out, console);
+  EXPECT_EQ(r.err, report);
 }
 
 }  // namespace testing_support

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -10,13 +11,17 @@
 
 namespace testing_support {
 
+rio::olist open_list(int32_t unit, const char* name, const char* stat, int32_t err) {
+  return rio::olist{err,    unit,    name,    name ? static_cast<int32_t>(strlen(name)) : 0,
+                    stat,   nullptr, nullptr, 0,
+                    nullptr};
+}
+
 std::string on_unit(const std::function<void()>& body) {
   std::string templ = (std::filesystem::temp_directory_path() / "ramp-unit-XXXXXX").string();
   char* path = templ.data();
   close(mkstemp(path));
-  rio::olist o{0,         kUnit,   path,    static_cast<int32_t>(std::string_view(path).size()),
-               "unknown", nullptr, nullptr, 0,
-               nullptr};
+  rio::olist o = open_list(kUnit, path);
   rio::f_open(&o);
   body();
   rio::cllist c{0, kUnit, nullptr};

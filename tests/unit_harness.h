@@ -15,6 +15,10 @@ namespace testing_support {
 
 constexpr int32_t kUnit = 20;
 
+// The control list of an open of unit on the file name (null: "fort.<unit>"),
+// with status stat and the err flag err.
+rio::olist open_list(int32_t unit, const char* name, const char* stat = "unknown", int32_t err = 0);
+
 // Connects kUnit to a fresh file, runs body, closes the unit and returns
 // what the file holds, its line ends as line feeds.
 std::string on_unit(const std::function<void()>& body);

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "internal.h"
-#include "sys.h"
+#include "platform/sys.h"
 
 namespace rio {
 
@@ -30,8 +30,8 @@ void f_exit() {
     unitrec* b = &f__units[i];
     int32_t rc = 0;
     if (b->stream != nullptr && b->name == nullptr) {
-      if (int e = f__ubflush(b)) rc = f__ioerr(1, e, "write");
-      f__ubstart(b, false, -1);
+      if (int e = unitbuf_flush(b)) rc = f__ioerr(1, e, "write");
+      unitbuf_start(b, false, -1);
     } else {
       rc = f_clos(&xx);
     }

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "internal.h"
-#include "sys.h"
+#include "platform/sys.h"
 
 namespace rio {
 
@@ -86,7 +86,7 @@ void f__fatal(int32_t n, const char* s) {
   if (f__reported) {
     fputs("(f__fatal already called, aborting.)", stderr);
     fflush(stderr);
-    f__ubflush(&f__units[6]);
+    unitbuf_flush(&f__units[6]);
     abort();
   }
   f__reported = true;

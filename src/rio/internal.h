@@ -109,6 +109,9 @@ void f_init();
 void f_setarg(int argc, char** argv);
 void f_setsig();
 int32_t f__canseek(FILE* f);
+// The kinds of access and form that fk_open takes: the statements' starts
+// connect a unit for sequential, formatted transfer.
+enum : int32_t { FK_SEQUENTIAL = 3, FK_DIRECT = 4, FK_FORMATTED = 5 };
 int32_t fk_open(int32_t seq, int32_t fmt, int32_t unit);
 int32_t f__nowwriting(unitrec* x);
 int32_t f__nowreading(unitrec* x);
@@ -126,18 +129,18 @@ int32_t f__flush(unitrec* x, const char* s);
 // unit, once the end-of-run close has run); with fresh, the first write cuts
 // an older, longer file at its position. at: where the file stands, -1 when
 // the unit cannot know.
-void f__ubstart(unitrec* x, bool fresh, int64_t at);
+void unitbuf_start(unitrec* x, bool fresh, int64_t at);
 // Adds one whole record; 0, the system's error code when a write failed, or
 // kCutFailed when an older file's cut could not be made.
-int f__ubput(unitrec* x, const char* p, uint32_t n);
-// Writes what the unit holds; 0, or an error as f__ubput.
-int f__ubflush(unitrec* x);
+int unitbuf_put(unitrec* x, const char* p, uint32_t n);
+// Writes what the unit holds; 0, or an error as unitbuf_put.
+int unitbuf_flush(unitrec* x);
 constexpr int kCutFailed = -111;
 // Set by the end-of-run close: a unit connected later writes each record at
 // once, as nothing closes it any more.
 extern bool f__closed;
 // Drops the buffer, at the close.
-void f__ubfree(unitrec* x);
+void unitbuf_free(unitrec* x);
 
 // The record buffer. x_putc stores one character; growing is out of line.
 void f__bufadj(int32_t n, int32_t c);
@@ -166,7 +169,7 @@ extern const char* f__errctx;  // the context of the last error returned
 int32_t err__fl(int32_t flag, int32_t n, const char* s);
 [[noreturn]] void f__fatal(int32_t n, const char* s);
 extern bool f__reported;  // a fatal report has begun
-// Reports error e of a unit's write (f__ubput's) with context s, or a failed
+// Reports error e of a unit's write (unitbuf_put's) with context s, or a failed
 // cut as error 111 with context "endfile".
 [[noreturn]] void f__wrerr(int e, const char* s);
 // The error rule for e of a unit's write: a failed cut is 111, "endfile".
@@ -205,6 +208,6 @@ struct io_guard {
 // Marks where the run-time enters the stream library or the system for a
 // call: a debug build checks that an io_guard holds signals off there (or
 // that the run is already ending, when nothing waits any more).
-inline void f__enter() { assert(f__busy > 0 || f__dying); }
+inline void assert_signals_held() { assert(f__busy > 0 || f__dying); }
 
 }  // namespace rio

@@ -2,7 +2,7 @@
 #include <cstdlib>
 
 #include "internal.h"
-#include "sys.h"
+#include "platform/sys.h"
 
 namespace {
 

@@ -41,8 +41,13 @@ enum : int32_t {
   TYINT = 3,
   TYREAL = 4,
   TYDREAL = 5,
+  TYCOMPLEX = 6,   // two floats, the real part first
+  TYDCOMPLEX = 7,  // two doubles, the real part first
+  TYLOGICAL = 8,   // 32 bits
   TYCHAR = 9,
   TYINT1 = 11,
+  TYLOGICAL2 = 12,  // 16 bits
+  TYLOGICAL1 = 13,  // 8 bits
   TYINT8 = 14
 };
 

@@ -1,7 +1,15 @@
-// Definitions of the run-time's global state, zero at start, grouped as in
-// internal.h and lio.h.
+// Definitions of the run-time's global state that more than one layer uses,
+// zero at start, grouped as in internal.h and list/lio.h. A layer's own state
+// lives beside the code that uses it:
+// - format/parse.cpp: the parsed format (f__syl, f__pc, f__parenlvl, f__revloc);
+// - format/plan.cpp: its plan (f__plan, f__planlen, f__step, f__fmtref);
+// - format/interpreter.cpp: the general interpreter's stacks (f__cnt, f__ret,
+//   f__cp, f__rp) and f__workdone;
+// - units/open.cpp: the stream modes (f__r_mode, f__w_mode);
+// - units/unit_buffer.cpp: f__closed, set by the end-of-run close;
+// - fatal.cpp: the error texts (F_err), f__errctx and f__reported.
 #include "internal.h"
-#include "lio.h"
+#include "list/lio.h"
 
 namespace rio {
 

@@ -18,8 +18,8 @@ constexpr double pai = 3.141592654;
 // a[j] * exp(ind * i * 2 pi j k / n), pi taken as pai, without normalisation.
 // "In place" means that the result overwrites the input and nothing else is
 // used but a fixed block of 64 twiddles on the stack: no allocation, no work
-// array, no table that grows with n. Only a[0..n-1] is read or written. When n is below 2, not a power of two, or above mom,
-// the array is left unchanged.
+// array, no table that grows with n. Only a[0..n-1] is read or written. When n is below 2, not a
+// power of two, or above mom, the array is left unchanged.
 void dwvfast(int32_t n, complex* a, int32_t mom, int32_t ind);
 
 // Writes exp(z) into *r; r may be z itself.

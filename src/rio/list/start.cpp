@@ -1,6 +1,6 @@
 // The start shared by list-directed writes and reads.
 #include "internal.h"
-#include "lio.h"
+#include "list/lio.h"
 
 namespace rio {
 
@@ -15,7 +15,7 @@ int32_t c_le(const cilist* a) {
   f__recpos = 0;
   f__scale = 0;
   f__elist = a;
-  if (f__curunit->stream == nullptr && fk_open(3, 5, a->unit) != 0)
+  if (f__curunit->stream == nullptr && fk_open(FK_SEQUENTIAL, FK_FORMATTED, a->unit) != 0)
     return f__error(a->err, 102, "lio");
   f__cf = f__curunit->stream;
   if (!f__curunit->formatted) return f__error(a->err, 103, "lio");

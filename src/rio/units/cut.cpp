@@ -1,6 +1,6 @@
 // Cutting a written file at its position.
 #include "internal.h"
-#include "sys.h"
+#include "platform/sys.h"
 
 namespace rio {
 
@@ -13,10 +13,13 @@ namespace rio {
 int32_t t_runc(const cllist* a) {
   unitrec* b = &f__units[a->unit];
   if (b->recl != 0) return 0;
-  if (int e = f__ubflush(b)) {
+  if (int e = unitbuf_flush(b)) {
     f__curunit = b;
     return f__ioerr(a->err, e, "write");
   }
+  // seekable only says that the stream is no terminal (f__canseek): a pipe
+  // or a FIFO passes it, and is left uncut below, where sys::place finds
+  // that it is no regular file.
   if (!b->seekable || b->name == nullptr) return 0;
   // The position the unit counted, else the system's; a file whose position
   // or size cannot be had cannot be known to need no cut.

@@ -60,21 +60,41 @@ enum : uint8_t {
   STEP_FIELD,    // any other F or E field, written by its writer
   STEP_REVERT,   // the format's end, from where the format reverts
 };
+// Where the parts of a short step go, in columns from the step's start: the
+// step's literal takes its first len columns, its Fw.d or Ew.d field the w
+// after them. short_layout (short_field.h) is the same layout from a field's
+// own start, which layout_of (quick_path.cpp) rebuilds from this one.
+struct step_layout {
+  // The field's point, with d digits after it (then "E+xx" for E):
+  // point = len + w - d - 1 for F, len + w - d - 5 for E.
+  uint8_t point;
+  // The right shift, in bits, that keeps the last d of the eight digits of
+  // digits8 (one byte each, the most significant lowest):
+  // shift = 8 * (8 - d).
+  uint8_t shift;
+  // Where the first of those eight digits would go, were all of them
+  // written, so that their last d follow the point: first = point - (8 - d),
+  // that is len + w - 9 for F and len + w - 13 for E; may be negative.
+  int8_t first;
+  // The step's end, as a field fills its width: end = len + w.
+  uint8_t end;
+};
+
 struct plan_step {
   uint8_t kind;
-  uint8_t len;
+  uint8_t len;      // the short literal's characters, in text (0: none)
   int16_t op;       // its operation in f__syl
-  int16_t w, d, e;  // a field's width, digits and exponent digits
-  // A short field's layout from the step's start (short_layout): its point,
-  // its integer digits' first, 8 (8 - d), and its end, after len + w.
-  uint8_t point, shift;
-  int8_t first;
-  uint8_t end;
+  int16_t w, d, e;  // a short field's width, digits and exponent digits
+  step_layout at;   // a short field's layout, from the step's start
   const plan_step* next;
-  uint64_t text;
-  // A short F field's text fits, its leading zero included, when its value
-  // x 10^d rounded is below fits[0] (at most 10^8, whose digits the quick
-  // path converts); when negative, when that value less one is below fits[1].
+  uint64_t text;  // the short literal's characters, the first in the lowest byte
+  // The bounds below which a short F field's text fits, its leading zero
+  // included, for the value v = x * 10^d rounded: fits[0] for a positive
+  // value (v < fits[0]), fits[1] for a negative one (v - 1 < fits[1], so that
+  // a negative value that rounds to zero does not pass). With cols = w - d - 1
+  // - sign the columns left before the point for the sign and the integer
+  // digits, fits[sign] = 10^min(d + cols, 8) - sign, or 0 when cols < 1; at
+  // most 10^8, whose digits the quick path converts.
   uint32_t fits[2];
 };
 constexpr int32_t kPlanMax = 64, kNoPlan = kPlanMax;
@@ -94,6 +114,52 @@ inline int32_t type_f(int32_t n) {
       44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
   return (n & ~63) == 0 ? kClass[n] : n;
 }
+
+// The walk through groups and repeat counts, which the general interpreter
+// and the plan's layout share: pc is the operation, cnt and ret the stacks
+// of repeat counts and of the groups' restart indices, cp and rp their tops.
+struct fmt_walk {
+  int32_t* cnt;
+  int32_t* ret;
+  int32_t pc, cp, rp;
+
+  // Carries out q, the operation at pc, when it sets a repeat count, opens a
+  // group or closes one (the group then runs again from its restart index,
+  // or is done): true when q was one of these.
+  bool group(const syl& q) {
+    if (q.op == REPEAT) {
+      cnt[++cp] = q.p1;
+      ++pc;
+    } else if (q.op == GROUP_START) {
+      ret[++rp] = q.p1;
+      ++pc;
+    } else if (q.op == GROUP_END) {
+      const bool again = --cnt[cp] > 0;
+      pc = again ? 1 + ret[rp] : pc + 1;
+      cp -= again ? 0 : 1;
+      --rp;
+    } else {
+      return false;
+    }
+    return true;
+  }
+  // At a data descriptor: true, the walk moved past it, when its repeat
+  // count is used up.
+  bool spent() {
+    if (cnt[cp] > 0) return false;
+    --cp;
+    ++pc;
+    return true;
+  }
+  // The data descriptor at pc takes a value: one repetition less.
+  void take() { --cnt[cp]; }
+  // At the format's end: the walk goes on from the reversion index at, with
+  // its stacks empty.
+  void revert(int32_t at) {
+    cp = rp = 0;
+    pc = at;
+  }
+};
 
 // Interpreter.
 bool fmt_bg();

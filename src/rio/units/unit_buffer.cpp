@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "internal.h"
-#include "sys.h"
+#include "platform/sys.h"
 
 namespace rio {
 
@@ -37,11 +37,11 @@ int in_pieces(int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t 
 }
 
 // Hands n characters holding nrec whole records, the i-th ending at ends[i],
-// to the system. Returns 0 or an error (f__ubput's); on an error the file
+// to the system. Returns 0 or an error (unitbuf_put's); on an error the file
 // ends after the last record that the system took whole. The unit counts
 // where its file stands, so that the cut needs no question to the system.
 int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t nrec) {
-  f__enter();
+  assert_signals_held();
   if (b.fresh) {
     // The run's first record reaches the file: an older, longer file is cut
     // here, so that the file never mixes two runs. Where the file stands or
@@ -72,14 +72,14 @@ int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* end
   return e;
 }
 
-unitbuf& buffer_of(unitrec* x) { return x->out; }
-
 }  // namespace
 
 bool f__closed;
 
-void f__ubstart(unitrec* x, bool fresh, int64_t at) {
-  unitbuf& b = buffer_of(x);
+void unitbuf_start(unitrec* x, bool fresh, int64_t at) {
+  unitbuf& b = x->out;
+  // seekable only says that the stream is no terminal (f__canseek): it is 1
+  // for a pipe or a FIFO too, whose records are not eager.
   b.eager = x->seekable == 0 || x->stream == stderr || f__closed;
   b.fresh = fresh;
   b.at = at;
@@ -87,13 +87,13 @@ void f__ubstart(unitrec* x, bool fresh, int64_t at) {
 
 namespace {
 
-// f__ubput when the record does not fit what the buffer has left, or the
+// unitbuf_put when the record does not fit what the buffer has left, or the
 // buffer is still to be made.
 [[gnu::noinline]] int put_slowly(unitrec* x, const char* p, uint32_t n) {
   io_guard g;
-  unitbuf& b = buffer_of(x);
+  unitbuf& b = x->out;
   if (b.len + static_cast<uint64_t>(n) > kUnitBuf || b.nrec == kUnitRecs)
-    if (int e = f__ubflush(x)) return e;
+    if (int e = unitbuf_flush(x)) return e;
   if (b.data == nullptr && n <= kUnitBuf) {
     b.data = static_cast<char*>(malloc(kUnitBuf + kUnitRecs * sizeof(uint32_t)));
     if (b.data != nullptr) b.ends = reinterpret_cast<uint32_t*>(b.data + kUnitBuf);
@@ -106,13 +106,13 @@ namespace {
   memcpy(b.data + b.len, p, n);
   b.len += n;
   b.ends[b.nrec++] = b.len;
-  return b.eager ? f__ubflush(x) : 0;
+  return b.eager ? unitbuf_flush(x) : 0;
 }
 
 }  // namespace
 
-int f__ubput(unitrec* x, const char* p, uint32_t n) {
-  unitbuf& b = buffer_of(x);
+int unitbuf_put(unitrec* x, const char* p, uint32_t n) {
+  unitbuf& b = x->out;
   if (b.data == nullptr || b.len + static_cast<uint64_t>(n) > kUnitBuf || b.nrec == kUnitRecs ||
       b.eager)
     return put_slowly(x, p, n);
@@ -125,16 +125,16 @@ int f__ubput(unitrec* x, const char* p, uint32_t n) {
   return 0;
 }
 
-int f__ubflush(unitrec* x) {
-  unitbuf& b = buffer_of(x);
+int unitbuf_flush(unitrec* x) {
+  unitbuf& b = x->out;
   if (b.len == 0) return 0;
   int e = hand_over(b, sys::fd_of(x->stream), b.data, b.len, b.ends, b.nrec);
   b.len = b.nrec = 0;
   return e;
 }
 
-void f__ubfree(unitrec* x) {
-  unitbuf& b = buffer_of(x);
+void unitbuf_free(unitrec* x) {
+  unitbuf& b = x->out;
   free(b.data);
   b = unitbuf{};
 }

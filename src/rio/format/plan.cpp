@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "fmt.h"
-#include "short_field.h"
+#include "format/fmt.h"
+#include "format/short_field.h"
 
 namespace rio {
 
@@ -80,10 +80,10 @@ void make_steps(int32_t last, int32_t loop) {
     if (short_field) {  // the field's layout, moved past the literal before it
       short_layout L =
           step.kind == STEP_SHORT_F ? F_layout(step.w, step.d) : E_layout(step.w, step.d);
-      step.point = static_cast<uint8_t>(step.len + L.point);
-      step.shift = static_cast<uint8_t>(L.shift);
-      step.first = static_cast<int8_t>(step.len + L.first);
-      step.end = static_cast<uint8_t>(step.len + step.w);
+      step.at.point = static_cast<uint8_t>(step.len + L.point);
+      step.at.shift = static_cast<uint8_t>(L.shift);
+      step.at.first = static_cast<int8_t>(step.len + L.first);
+      step.at.end = static_cast<uint8_t>(step.len + step.w);
       // The columns before the point hold the sign, if any, and at least one
       // integer digit.
       for (int32_t sign = 0; sign < 2; ++sign) {
@@ -109,40 +109,23 @@ void make_steps(int32_t last, int32_t loop) {
 // F and E fields, when a pass converts no value (the interpreter then leaves
 // values untransferred), or when the plan would be long.
 void lay_out() {
-  int32_t cnt[kStackMax] = {}, ret[kStackMax] = {}, cp = 0, rp = 0, pc = 0;
+  int32_t cnt[kStackMax] = {}, ret[kStackMax] = {};
+  fmt_walk w{cnt, ret, 0, 0, 0};
   int32_t n = 0, last = 0, loop = 0, revert = -1, fields = 0;
   for (int32_t steps = 0; steps < kPlanSteps; ++steps) {
-    const syl* q = &f__syl[pc];
+    const syl* q = &f__syl[w.pc];
+    if (w.group(*q)) continue;
     switch (q->op) {
-      case GROUP_START:
-        ret[++rp] = q->p1;
-        ++pc;
-        continue;
-      case REPEAT:
-        cnt[++cp] = q->p1;
-        ++pc;
-        continue;
-      case GROUP_END: {
-        const bool again = --cnt[cp] > 0;  // the group runs again, or is done
-        pc = again ? 1 + ret[rp] : pc + 1;
-        cp -= again ? 0 : 1;
-        --rp;
-        continue;
-      }
       case QUOTED_TEXT:
         if (n == kPlanMax) return;
-        ops[n++] = static_cast<int16_t>(pc++);
+        ops[n++] = static_cast<int16_t>(w.pc++);
         continue;
       case F_FIELD:
       case E_FIELD:
-        if (cnt[cp] <= 0) {
-          --cp;
-          ++pc;
-          continue;
-        }
+        if (w.spent()) continue;
         if (n == kPlanMax) return;
-        --cnt[cp];
-        ops[n++] = static_cast<int16_t>(pc);
+        w.take();
+        ops[n++] = static_cast<int16_t>(w.pc);
         last = n;
         ++fields;
         continue;
@@ -152,9 +135,8 @@ void lay_out() {
           if (n == kPlanMax) return;
           loop = last;
           revert = n;
-          ops[n++] = static_cast<int16_t>(pc);
-          cp = rp = 0;
-          pc = q->p1;
+          ops[n++] = static_cast<int16_t>(w.pc);
+          w.revert(q->p1);
           fields = 0;
           continue;
         }
@@ -177,7 +159,7 @@ int64_t longest_record() {
     const syl& q = f__syl[s.op];
     if (s.kind == STEP_TEXT) n += static_cast<int64_t>(strlen(q.p2.s));
     if (s.kind == STEP_FIELD) n += q.p1;
-    n += s.kind == STEP_SHORT_F || s.kind == STEP_SHORT_E ? s.end : s.len;
+    n += s.kind == STEP_SHORT_F || s.kind == STEP_SHORT_E ? s.at.end : s.len;
   }
   return n;
 }

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "internal.h"
-#include "sys.h"
+#include "platform/sys.h"
 
 namespace rio {
 

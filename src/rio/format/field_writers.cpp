@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "short_field.h"
+#include "format/short_field.h"
 
 namespace rio {
 
@@ -77,26 +77,16 @@ int32_t count_digits(uint64_t v) {
 }
 
 // Writes the n = prec + 1 significant digits of x > 0, exactly rounded, into
-// sig and returns the decimal exponent k of x = d.ddd x 10^k.
+// sig and returns the decimal exponent k of x = d.ddd x 10^k: by exact
+// scaling (sci_scaled) up to nineteen digits, otherwise from the text of
+// std::to_chars.
 int32_t sci_digits(double x, int32_t prec, char* sig) {
-  int32_t n = prec + 1;
-  if (n <= 19) {
-    // log10(2) ~ 78913 / 2^18: an estimate of k, off by at most one.
-    int32_t e2 = static_cast<int32_t>(std::bit_cast<uint64_t>(x) >> 52) - 1023;
-    int32_t k = (e2 * 78913) >> 18;
-    for (int tries = 0; tries < 3; ++tries) {
-      int32_t s = n - 1 - k;
-      uint64_t v;
-      if (s < 0 || !f__scaled(x, s, &v)) break;
-      if (v >= f__pow10[n]) {
-        ++k;  // k was low, or the digits rounded up to 10^n
-      } else if (v < f__pow10[n - 1]) {
-        --k;
-      } else {
-        digits_back(sig + n, v, n);
-        return k;
-      }
-    }
+  const int32_t n = prec + 1;
+  uint64_t v;
+  int32_t k;
+  if (n <= 19 && sci_scaled<true>(x, n, &v, &k)) {
+    digits_back(sig + n, v, n);
+    return k;
   }
   char buf[64];
   char* end = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, prec).ptr;
@@ -105,9 +95,9 @@ int32_t sci_digits(double x, int32_t prec, char* sig) {
   const char* epos = static_cast<const char*>(memchr(buf, 'e', static_cast<size_t>(end - buf)));
   sig[0] = buf[0];
   if (epos > buf + 1) put_n(sig + 1, buf + 2, static_cast<int32_t>(epos - buf - 2));
-  int32_t k = 0;
-  for (const char* t = epos + 2; *t; ++t) k = k * 10 + (*t - '0');
-  return epos[1] == '-' ? -k : k;
+  int32_t mag = 0;
+  for (const char* t = epos + 2; *t; ++t) mag = mag * 10 + (*t - '0');
+  return epos[1] == '-' ? -mag : mag;
 }
 
 // Writes the F field of x >= 0 from its decimal text, for the values whose

@@ -2,8 +2,8 @@
 #include <cerrno>
 
 #include "internal.h"
-#include "lio.h"
-#include "sys.h"
+#include "list/lio.h"
+#include "platform/sys.h"
 
 namespace rio {
 
@@ -37,7 +37,7 @@ bool signal_noted() { return f__sigpend != 0; }
 // streams read unbuffered, so that input the wait sees is input getc reads.
 int t_getc() {
   if (f__curunit->atend) return -1;
-  f__enter();
+  assert_signals_held();
   sys::wait(sys::fd_of(f__cf), false, -1, signal_noted);
   if (f__sigpend != 0) return -1;
   int ch = getc(f__cf);

@@ -40,7 +40,7 @@ int32_t f__putbuf(int c) {
 // noted meanwhile (by a handler on another thread) is acted on once the
 // record is whole.
 int32_t f__putrec(int32_t n) {
-  if (int e = f__ubput(f__curunit, f__buf, static_cast<uint32_t>(n))) {
+  if (int e = unitbuf_put(f__curunit, f__buf, static_cast<uint32_t>(n))) {
     io_guard g;
     f__wrerr(e, "write");
   }
@@ -72,7 +72,7 @@ int32_t f__ioerr(int32_t flag, int e, const char* s) {
 int32_t f__flush(unitrec* x, const char* s) {
   io_guard g;
   if (x->stream == nullptr) return 0;
-  if (int e = f__ubflush(x)) {
+  if (int e = unitbuf_flush(x)) {
     f__curunit = x;
     f__wrerr(e, s);
   }

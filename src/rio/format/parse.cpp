@@ -1,7 +1,7 @@
 // The format parser: translates a format text into operations in f__syl.
 #include <cstring>
 
-#include "fmt.h"
+#include "format/fmt.h"
 
 namespace rio {
 

@@ -1,6 +1,6 @@
 // Start-up: the arguments and the standard units.
 #include "internal.h"
-#include "sys.h"
+#include "platform/sys.h"
 
 namespace rio {
 
@@ -24,7 +24,7 @@ void f_init() {
   p->seekable = f__canseek(stderr);
   p->formatted = 1;
   p->written = 1;
-  f__ubstart(p, false, -1);
+  unitbuf_start(p, false, -1);
   p = &f__units[5];
   p->stream = stdin;
   setvbuf(stdin, nullptr, _IONBF, 0);  // see t_getc
@@ -36,7 +36,7 @@ void f_init() {
   p->seekable = f__canseek(stdout);
   p->formatted = 1;
   p->written = 1;
-  f__ubstart(p, false, -1);
+  unitbuf_start(p, false, -1);
 }
 
 }  // namespace rio

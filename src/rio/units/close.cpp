@@ -11,8 +11,8 @@ namespace {
 
 // Closes unit b's stream and deletes its file; what was buffered goes too.
 void close_deleting(unitrec* b) {
-  f__enter();
-  f__ubfree(b);
+  assert_signals_held();
+  unitbuf_free(b);
   fclose(b->stream);
   if (b->name != nullptr) remove(b->name);
   free(b->name);
@@ -21,7 +21,7 @@ void close_deleting(unitrec* b) {
 // Closes unit b's stream keeping its file: a written file is cut at its
 // position; a standard stream stays open. Returns 0 or an error number.
 int32_t close_keeping(unitrec* b, const cllist* a) {
-  f__enter();
+  assert_signals_held();
   int32_t rc = b->written ? t_runc(a) : 0;
   if (b->name == nullptr) return rc;
   FILE* f = b->stream;
@@ -55,7 +55,7 @@ int32_t f_clos(const cllist* a) {
   }
   b->atend = 0;
   b->name = nullptr;
-  f__ubfree(b);
+  unitbuf_free(b);
   return rc;
 }
 

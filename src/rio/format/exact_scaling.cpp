@@ -3,7 +3,7 @@
 #include <bit>
 #include <cstring>
 
-#include "fmt.h"
+#include "format/fmt.h"
 
 namespace rio {
 

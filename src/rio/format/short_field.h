@@ -7,7 +7,7 @@
 #include <bit>
 #include <cstring>
 
-#include "fmt.h"
+#include "format/fmt.h"
 
 namespace rio {
 
@@ -67,19 +67,16 @@ inline uint32_t digits4(uint32_t v) {
   return tens | (pairs - 10 * tens) << 8;
 }
 
-// Starts a short field of w columns whose text takes its last n: stores the
-// blanks and returns where the text begins.
-inline char* short_field(int32_t w, int64_t n) {
-  char* p = x_room(kShort + kSlack);
-  memcpy(p, kBlanks, kShort);
-  return p + (w - n);
-}
-
-// Where the parts of a short field go, as offsets from an origin: its kShort
-// blanks from blanks, its point at point and its eight integer digits, were
-// all of them written, from first (point - 8 + d); shift is 8 (8 - d), which
-// leaves the last d of eight digits. A writer lays its field out from the
-// field's start, the plan from its step's, after the step's literal.
+// Where the parts of a short field go, in columns from an origin: a
+// writer's field start, or a plan step's start, whose literal comes first
+// (step_layout in fmt.h).
+// - blanks: the field's first column, from which its kShort blanks go;
+// - point: its point, with d digits after it;
+// - first: where the first of the eight digits of digits8 would go, were all
+//   of them written, so that their last d follow the point:
+//   first = point - (8 - d);
+// - shift: the right shift, in bits, that keeps the last d of those eight:
+//   shift = 8 * (8 - d).
 struct short_layout {
   int32_t d, blanks, point, first, shift;
 };
@@ -171,22 +168,36 @@ inline constexpr char kPairs[201] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// The n <= 8 significant digits of x > 0, exactly rounded, as v with
-// 10^(n-1) <= v < 10^n, and the exponent k of x = v x 10^(k-n+1); false when
-// the exact scaling does not reach them (x too large or too small).
-inline bool short_sci(double x, int32_t n, uint32_t* v, int32_t* k) {
-  // log10(2) ~ 78913 / 2^18: an estimate of k, low by at most one.
-  int32_t e2 = static_cast<int32_t>(std::bit_cast<uint64_t>(x) >> 52) - 1023;
-  *k = (e2 * 78913) >> 18;
-  for (int tries = 0; tries < 3; ++tries) {
-    int32_t s = n - 1 - *k;
-    uint64_t q;
-    if (s < 0 || !f__scaled(x, s, &q) || q < f__pow10[n - 1]) return false;
-    if (q < f__pow10[n]) {
-      *v = static_cast<uint32_t>(q);
+// An estimate of the decimal exponent of x > 0, floor(log10 x), from its
+// binary exponent e2 alone: floor(e2 log10 2), as (e2 * 78913) >> 18 gives
+// it for every exponent of a double (78913 / 2^18 is just below log10 2).
+// As 2^e2 <= x < 2^(e2 + 1), the estimate is the exponent or one less: low
+// by at most one, never high. (A subnormal x, whose e2 is -1023, lies beyond
+// every scaling that uses the estimate.)
+inline int32_t exp10_estimate(double x) {
+  const int32_t e2 = static_cast<int32_t>(std::bit_cast<uint64_t>(x) >> 52) - 1023;
+  return (e2 * 78913) >> 18;
+}
+
+// The n <= 19 significant digits of x > 0, exactly rounded, as v with
+// 10^(n-1) <= v < 10^n, and the decimal exponent k of x = v x 10^(k-n+1):
+// x times 10^(n-1-k) rounded, for k from its estimate up. k goes up by one
+// when the digits reach 10^n, because the estimate was low or they rounded
+// up to 10^n: at most twice. They are never below 10^(n-1), as the estimate
+// is never high. With exact the scaling is f__scaled; otherwise
+// f__scaled_near alone, the quick tier's (interpreter.h). False, having
+// decided nothing, when the scaling does not settle the digits.
+template <bool exact>
+inline bool sci_scaled(double x, int32_t n, uint64_t* v, int32_t* k) {
+  int32_t e = exp10_estimate(x);
+  for (int tries = 0; tries < 3; ++tries, ++e) {
+    const int32_t s = n - 1 - e;
+    if (s < 0 || s > 19 || !(exact ? f__scaled(x, s, v) : f__scaled_near(x, s, v))) return false;
+    if (*v < f__pow10[n]) {
+      assert(*v >= f__pow10[n - 1]);
+      *k = e;
       return true;
     }
-    ++*k;  // k was low, or the digits rounded up to 10^n
   }
   return false;
 }
@@ -220,11 +231,12 @@ inline char* short_E_text(char* at, uint32_t v, int32_t exp10, bool sign, const 
 // the field has at most kShort columns, room for its d <= 8 digits and two
 // exponent digits after the "E" (e 0 or 2), and the exponent has two digits.
 inline char* short_E_at(char* at, double x, bool sign, int32_t w, int32_t d, int32_t e) {
-  uint32_t v;
+  uint64_t v;
   int32_t k;
-  if (w > kShort || d <= 0 || d > 8 || (e != 0 && e != 2) || !(x > 0) || !short_sci(x, d, &v, &k))
+  if (w > kShort || d <= 0 || d > 8 || (e != 0 && e != 2) || !(x > 0) ||
+      !sci_scaled<true>(x, d, &v, &k))
     return nullptr;
-  return short_E_text(at, v, k + 1, sign, E_layout(w, d));
+  return short_E_text(at, static_cast<uint32_t>(v), k + 1, sign, E_layout(w, d));
 }
 
 // short_F_at in the record.

@@ -2,7 +2,7 @@
 #include <cerrno>
 
 #include "internal.h"
-#include "sys.h"
+#include "platform/sys.h"
 
 namespace rio {
 
@@ -11,7 +11,7 @@ namespace {
 // Reopens the file of unit x on its stream with mode, at the position the
 // stream had; null when the reopen fails (the old stream is closed then).
 FILE* reopen_at(unitrec* x, const char* mode) {
-  f__enter();
+  assert_signals_held();
   int64_t loc = sys::tell(sys::fd_of(x->stream));
   FILE* f = freopen(x->name, mode, x->stream);
   if (f != nullptr) f__unbuffer(f, loc);
@@ -35,7 +35,7 @@ int32_t f__nowwriting(unitrec* x) {
     x->rwmode = 3;
   }
   x->written = 1;
-  f__ubstart(x, true, -1);  // a read may have moved it: the system is asked
+  unitbuf_start(x, true, -1);  // a read may have moved it: the system is asked
   return 0;
 }
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "internal.h"
-#include "lio.h"
+#include "list/lio.h"
 
 namespace rio {
 
@@ -156,19 +156,19 @@ int l_write(const int32_t* number, const char* ptr, int32_t len, int32_t type) {
       case TYDREAL:
         lwrt_F(load<double>(ptr));
         break;
-      case 6:
+      case TYCOMPLEX:
         lwrt_C(load<float>(ptr), load<float>(ptr + 4));
         break;
-      case 7:
+      case TYDCOMPLEX:
         lwrt_C(load<double>(ptr), load<double>(ptr + 8));
         break;
-      case 8:
+      case TYLOGICAL:
         lwrt_L(load<int32_t>(ptr));
         break;
-      case 12:
+      case TYLOGICAL2:
         lwrt_L(load<int16_t>(ptr));
         break;
-      case 13:
+      case TYLOGICAL1:
         lwrt_L(load<int8_t>(ptr));
         break;
       case TYCHAR:

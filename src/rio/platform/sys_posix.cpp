@@ -8,8 +8,8 @@
 #include <csignal>
 #include <cstdio>
 
+#include "platform/sys.h"
 #include "rio.h"
-#include "sys.h"
 
 namespace rio::sys {
 

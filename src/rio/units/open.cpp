@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "internal.h"
-#include "sys.h"
+#include "platform/sys.h"
 
 namespace rio {
 
@@ -73,7 +73,7 @@ char* file_name(const olist* a) {
 // that leaves would leave it waiting for ever instead of failing the write.
 // Such an open waits for a reader to come, and a signal ends that wait.
 FILE* open_stream(unitrec* b) {
-  f__enter();
+  assert_signals_held();
   const char* name = b->name;
   FILE* f = nullptr;
   bool special = sys::path_kind(name) == sys::kind::special;
@@ -138,7 +138,7 @@ int32_t f_open(const olist* a) {
   f__unbuffer(f, 0);
   b->stream = f;
   b->seekable = f__canseek(f);
-  f__ubstart(b, b->written != 0, 0);
+  unitbuf_start(b, b->written != 0, 0);
   if (starts(a->access, 'a') && b->seekable && fseek(f, 0, SEEK_END) != 0)
     return f__error(a->err, 129, "open");
   return 0;

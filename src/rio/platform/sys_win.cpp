@@ -23,8 +23,8 @@
 #include <cerrno>
 #include <csignal>
 
+#include "platform/sys.h"
 #include "rio.h"
-#include "sys.h"
 
 namespace rio::sys {
 

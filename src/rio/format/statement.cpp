@@ -2,7 +2,7 @@
 // dispatch to the field writers.
 #include <cerrno>
 
-#include "fmt.h"
+#include "format/fmt.h"
 
 namespace rio {
 
@@ -10,7 +10,7 @@ namespace rio {
 int32_t c_sfe(const cilist* a) {
   if (static_cast<uint32_t>(a->unit) >= MXUNIT) return f__error(a->err, 101, "startio");
   f__curunit = &f__units[a->unit];
-  if (f__curunit->stream == nullptr && fk_open(3, 5, a->unit) != 0)
+  if (f__curunit->stream == nullptr && fk_open(FK_SEQUENTIAL, FK_FORMATTED, a->unit) != 0)
     return f__error(a->err, 114, "sfe");
   if (!f__curunit->formatted) return f__error(a->err, 102, "sfe");
   return 0;
