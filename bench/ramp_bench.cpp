@@ -95,16 +95,11 @@ void BM_run(benchmark::State& state) {
     std::filesystem::current_path(d);
     return d;
   }();
-  ramp::params p{};
-  p.nt = static_cast<int32_t>(state.range(0));
-  p.dt = 0.01;
-  p.tau = 3.8;
-  p.fc = 1 / p.tau;
-  p.tau2 = p.tau / 2.0;
-  p.dur = static_cast<double>(p.nt) * p.dt;
-  p.dom = (spectral::pai + spectral::pai) / p.dur;
-  p.nom = p.nt / 2;
-  p.nfast = p.nt;
+  ramp::options o;
+  o.nt = static_cast<int32_t>(state.range(0));
+  o.centre = o.tau / 2.0;
+  ramp::params p = ramp::series_params(o);
+  ramp::spectrum_params(p);
   const std::string slip = ramp::slip_format(p.dt, p.nt, p.fc),
                     amp = ramp::amp_format(p.dom, p.nom);
   ramp::work w = ramp::make_work(p.nt);

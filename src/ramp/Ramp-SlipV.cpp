@@ -8,13 +8,11 @@
 // command line sets the rise time, the time step, the number of samples and
 // the centre of the ramp; without options the run is the one it always was.
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <new>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "layout.h"
 #include "options.h"
@@ -26,7 +24,6 @@
 namespace {
 
 using rio::say;
-using spectral::pai;
 
 // Ends a command line that cannot run: the fault and the way to help on
 // standard error, status 2, nothing written.
@@ -80,12 +77,7 @@ void MAIN__() {
   for (const std::string& warning : ramp::warnings(o)) rio::line(0, "Ramp-SlipV: " + warning);
   ramp::progress shown(rio::status_shown());
 
-  ramp::params p{};
-  p.dt = o.dt;
-  p.nt = o.nt;
-  p.tau = o.tau;
-  p.fc = 1 / p.tau;
-  p.tau2 = o.centre;
+  ramp::params p = ramp::series_params(o);
 
   say(6);
   say(6, "Slip Velocity Function using Smooth Ramp Distribution");
@@ -96,19 +88,14 @@ void MAIN__() {
   say(6, " Slip functions are stored in Ramp_Slip.csv");
   say(6, " Fourier spectrum is stored in Ramp_Amp.csv");
 
-  const int32_t nt = p.nt;
-  ramp::slip_series(p, w, ramp::slip_format(p.dt, nt, p.fc), shown);
+  ramp::slip_series(p, w, ramp::slip_format(p.dt, p.nt, p.fc), shown);
 
-  p.dur = static_cast<double>(nt) * p.dt;
-  p.dom = (pai + pai) / p.dur;
-  p.nom = nt / 2;
-  p.eom = static_cast<double>(p.nom) * p.dom;
+  ramp::spectrum_params(p);
 
   say(6);
   say(6, " DUR,DOM,NOM,EOM=", p.dur, p.dom, p.nom, p.eom);
   say(6, " Highest Frequency (hz)=", p.eom / 6.283185307);
 
-  p.nfast = nt;
   if (p.nfast > w.MOM - 1) {
     // The transform would not fit the arrays, and nothing may be stored past
     // them: warn, leave the spectrum out and go on to the prompt.

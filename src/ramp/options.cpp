@@ -45,17 +45,22 @@ namespace {
 
 enum class kind { flag, seconds, samples, folder };
 
-struct spec {
+struct option_def {
   char short_name;  // 0: none
   std::string_view long_name;
   kind k;
+  double options::*seconds = nullptr;  // where a number of seconds goes
 };
 
-constexpr spec kSpecs[] = {
-    {'r', "rise-time", kind::seconds}, {'d', "dt", kind::seconds},
-    {'n', "samples", kind::samples},   {'c', "centre", kind::seconds},
-    {'C', "directory", kind::folder},  {0, "no-wait", kind::flag},
-    {'h', "help", kind::flag},         {0, "version", kind::flag},
+constexpr option_def kOptions[] = {
+    {'r', "rise-time", kind::seconds, &options::tau},
+    {'d', "dt", kind::seconds, &options::dt},
+    {'n', "samples", kind::samples},
+    {'c', "centre", kind::seconds, &options::centre},
+    {'C', "directory", kind::folder},
+    {0, "no-wait", kind::flag},
+    {'h', "help", kind::flag},
+    {0, "version", kind::flag},
 };
 
 // What each kind of value must be, for the error line.
@@ -79,7 +84,7 @@ constexpr const char* kOptionList =
 std::string in_quotes(std::string_view s) { return "'" + std::string(s) + "'"; }
 
 // The option as the user should read it in a message: "--dt" or "-d".
-std::string shown(const spec& s) { return "--" + std::string(s.long_name); }
+std::string shown(const option_def& s) { return "--" + std::string(s.long_name); }
 
 // Reads a whole decimal number; false for anything else, NaN, infinities
 // and values out of a double's range included.
@@ -98,13 +103,13 @@ std::string nearest_powers(int64_t n) {
 
 // Checks v for option s and stores it in o; an empty text, or the line that
 // names the fault.
-std::string take(const spec& s, std::string_view v, options* o) {
+std::string take(const option_def& s, std::string_view v, options* o) {
   std::string bad = "invalid value " + in_quotes(v) + " for " + shown(s) + ": " +
                     std::string(accepts(s.k)) + " is needed";
   if (s.k == kind::seconds) {
     double x = 0;
     if (!read_double(v, &x) || x < kMinSeconds || x > kMaxSeconds) return bad;
-    (s.short_name == 'r' ? o->tau : s.short_name == 'd' ? o->dt : o->centre) = x;
+    o->*s.seconds = x;
   } else if (s.k == kind::samples) {
     int64_t n = 0;
     const char* end = v.data() + v.size();
@@ -125,10 +130,10 @@ std::string take(const spec& s, std::string_view v, options* o) {
 }
 
 // Finds a long option by its name or by a prefix of one name alone.
-const spec* find_long(std::string_view name, std::string* error) {
-  const spec* found = nullptr;
+const option_def* find_long(std::string_view name, std::string* error) {
+  const option_def* found = nullptr;
   int matches = 0;
-  for (const spec& s : kSpecs) {
+  for (const option_def& s : kOptions) {
     if (s.long_name == name) return &s;
     if (s.long_name.substr(0, name.size()) == name) {
       found = &s;
@@ -142,21 +147,21 @@ const spec* find_long(std::string_view name, std::string* error) {
     *error += kOptionList;
   } else {
     const char* sep = ": ";
-    for (const spec& s : kSpecs)
+    for (const option_def& s : kOptions)
       if (s.long_name.substr(0, name.size()) == name) *error += sep + shown(s), sep = " or ";
   }
   return nullptr;
 }
 
-const spec* find_short(char c) {
-  for (const spec& s : kSpecs)
+const option_def* find_short(char c) {
+  for (const option_def& s : kOptions)
     if (s.short_name != 0 && s.short_name == c) return &s;
   return nullptr;
 }
 
 // Acts on option s with its value, if it takes one. Returns false with the
 // error set when the command cannot run.
-bool apply(const spec& s, std::string_view value, command* c) {
+bool apply(const option_def& s, std::string_view value, command* c) {
   if (s.k != kind::flag) {
     if (value.empty()) {
       c->error = "option " + shown(s) + " needs a value: " + std::string(accepts(s.k));
@@ -176,7 +181,7 @@ bool apply(const spec& s, std::string_view value, command* c) {
 bool long_option(std::string_view arg, std::span<const char* const> args, size_t* i, command* c) {
   std::string_view body = arg.substr(2);
   size_t eq = body.find('=');
-  const spec* s = find_long(body.substr(0, eq), &c->error);
+  const option_def* s = find_long(body.substr(0, eq), &c->error);
   if (s == nullptr) return false;
   if (s->k == kind::flag) {
     if (eq != std::string_view::npos) {
@@ -194,7 +199,7 @@ bool long_option(std::string_view arg, std::span<const char* const> args, size_t
 // in one ("-h" followed by others).
 bool short_options(std::string_view arg, std::span<const char* const> args, size_t* i, command* c) {
   for (size_t k = 1; k < arg.size(); ++k) {
-    const spec* s = find_short(arg[k]);
+    const option_def* s = find_short(arg[k]);
     if (s == nullptr) {
       c->error = "unknown option " + in_quotes(std::string("-") + arg[k]) + kOptionList;
       return false;

@@ -25,6 +25,24 @@ constexpr int32_t kChunk = 1 << 16;
 
 }  // namespace
 
+params series_params(const options& o) {
+  params p{};
+  p.dt = o.dt;
+  p.nt = o.nt;
+  p.tau = o.tau;
+  p.fc = 1 / p.tau;
+  p.tau2 = o.centre;
+  return p;
+}
+
+void spectrum_params(params& p) {
+  p.dur = static_cast<double>(p.nt) * p.dt;
+  p.dom = (pai + pai) / p.dur;
+  p.nom = p.nt / 2;
+  p.eom = static_cast<double>(p.nom) * p.dom;
+  p.nfast = p.nt;
+}
+
 work make_work(int32_t nt) {
   work w;
   w.MOM = std::max(kMinMOM, nt + 1);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "options.h"
 #include "progress.h"
 #include "spectral.h"
 
@@ -37,6 +38,13 @@ struct freer {
 };
 template <typename T>
 using zeroed = std::unique_ptr<T[], freer>;
+
+// The parameters of the time series, from the command line's options.
+params series_params(const options& o);
+
+// Adds the spectrum's parameters (dur, dom, nom, eom, nfast) to those of the
+// time series.
+void spectrum_params(params& p);
 
 // The work arrays, zero at start: the slip-velocity samples and the
 // transform's array, MOM entries each.
