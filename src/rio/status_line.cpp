@@ -41,7 +41,7 @@ void status_line(const char* text) {
   io_guard g;
   size_t n = std::min(strlen(text), sizeof kept - 1), old = shown_len.exchange(0);
   if (old > n || n == 0) blank_out(old);
-  memcpy(kept, text, n);
+  std::copy_n(text, n, kept);
   kept_len = n;
   if (n > 0) draw();
 }
