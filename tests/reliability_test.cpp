@@ -320,7 +320,9 @@ TEST(Signals, ASecondSignalLeavesTheFirstOnesEndToGoOn) {
   for (int i = 0; i < 5; ++i) {
     Scratch d;
     Child c({.dir = d.path(), .args = {"-n", "1048576", "--no-wait"}, .alarm_s = 20});
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Once the slip file is there: the console report waits in its buffer.
+    for (int ms = 0; ms < 10'000 && !fs::exists(d.file("Ramp_Slip.csv")); ms += 1)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     c.signal(SIGINT);
     c.signal(SIGTERM);
     Result r = c.finish();
