@@ -4,6 +4,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <poll.h>
 #endif
 
 #include <cerrno>
@@ -169,6 +172,55 @@ TEST(UnitFiles, OpenStatusesAndDeleteAtClose) {
   say(43, "gone");
   close_unit(43);
   EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+// The status line gives way to records on a terminal that it shares and
+// comes back after them; erased, it leaves nothing on the screen.
+TEST(StatusLine, GivesWayToRecordsOnATerminal) {
+#ifdef _WIN32
+  GTEST_SKIP() << "POSIX only: a pseudo-terminal";
+#else
+  int m = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_TRUE(m >= 0 && grantpt(m) == 0 && unlockpt(m) == 0);
+  std::string tty = ptsname(m), shown;
+  // What the terminal shows: a carriage return goes back to the line's start.
+  auto screen = [&] {
+    char b[4096];
+    for (pollfd p{m, POLLIN, 0}; poll(&p, 1, 200) == 1;) {
+      ssize_t n = read(m, b, sizeof b);
+      if (n <= 0) break;
+      shown.append(b, static_cast<size_t>(n));
+    }
+    std::vector<std::string> lines{""};
+    size_t col = 0;
+    for (char c : shown) {
+      if (c == '\n' || c == '\r') col = 0;
+      if (c == '\n') lines.emplace_back();
+      if (c == '\n' || c == '\r') continue;
+      std::string& l = lines.back();
+      l.resize(std::max(l.size(), col + 1), ' ');
+      l[col++] = c;
+    }
+    for (std::string& l : lines) l.erase(l.find_last_not_of(' ') + 1);
+    return lines;
+  };
+  int err = dup(2), slave = open(tty.c_str(), O_RDWR | O_NOCTTY);
+  dup2(slave, 2);
+  rio::olist o = open_list(47, tty.c_str());
+  rio::f_open(&o);
+  rio::status_line("Ramp-SlipV: 50%");
+  say(47, "a console line");
+  std::vector<std::string> during = screen();
+  rio::status_line("");
+  close_unit(47);
+  std::vector<std::string> after = screen();
+  dup2(err, 2);
+  close(err);
+  close(slave);
+  close(m);
+  EXPECT_EQ(during, (std::vector<std::string>{" a console line", "Ramp-SlipV: 50%"}));
+  EXPECT_EQ(after, (std::vector<std::string>{" a console line", ""}));
+#endif
 }
 
 using Death = ::testing::Test;

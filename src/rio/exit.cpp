@@ -21,10 +21,12 @@ void f_exit() {
   if (ran) return;
   ran = true;
   io_guard g;  // a signal waits for the closes
+  sys::end_begins();
   f__closed = true;
   cllist xx{1, 0, nullptr};
   int32_t bad = 0, badunit = 0;
   const char* badctx = nullptr;
+  origin badfrom = origin::runtime;
   for (int32_t i = 0; i < MXUNIT; ++i) {
     xx.unit = i;
     unitrec* b = &f__units[i];
@@ -39,6 +41,7 @@ void f_exit() {
       bad = rc;
       badunit = i;
       badctx = f__errctx;
+      badfrom = f__errfrom;
     }
   }
   sys::files_closed();
@@ -49,7 +52,7 @@ void f_exit() {
   if (f__sigpend != 0) f__sigact();
   if (bad != 0) {
     f__curunit = &f__units[badunit];
-    f__fatal(bad, badctx);
+    f__fatal(bad, badctx, badfrom);
   }
 }
 

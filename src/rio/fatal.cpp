@@ -46,12 +46,14 @@ const char* const F_err[] = {
 static_assert(sizeof F_err / sizeof F_err[0] == MAXERR - 100 + 1, "one text per error number");
 
 // Applies the error rule: returns n (left in errno) when flag is set,
-// otherwise reports n with context s and ends the run.
+// otherwise reports n, which comes from from, with context s and ends the run.
 const char* f__errctx;
+origin f__errfrom;
 
-int32_t f__error(int32_t flag, int32_t n, const char* s) {
-  if (flag == 0) f__fatal(n, s);
+int32_t f__error(int32_t flag, int32_t n, const char* s, origin from) {
+  if (flag == 0) f__fatal(n, s, from);
   f__errctx = s;
+  f__errfrom = from;
   f__init &= ~kInStatement;
   errno = n;
   return n;
@@ -65,17 +67,20 @@ int32_t err__fl(int32_t flag, int32_t n, const char* s) {
 
 bool f__reported;
 
-// Reports error n with context s on standard error, then the state of the
-// run-time, and ends the run through an abort.
-void f__fatal(int32_t n, const char* s) {
+// Reports error n, which comes from from, with context s on standard error,
+// then the state of the run-time, and ends the run through an abort.
+void f__fatal(int32_t n, const char* s, origin from) {
   // A signal noted before goes first: the error may be no more than its
   // interruption of a wait or a write (the funnel's one rule). A signal
   // during the report waits; the report ends the run first.
   io_guard g;
   if (f__sigpend != 0) f__sigact();
+  sys::end_begins();
   f__unstatus();
-  if (n >= 0 && n < 100) {
+  waiting_on w(2);  // the report may wait for standard error's reader
+  if (from != origin::runtime || (n >= 0 && n < 100)) {
     fprintf(stderr, "%s: %s\n", s, strerror(n));
+    if (from == origin::uncut) fprintf(stderr, "endfile: %s\n", F_err[111 - 100]);
   } else if (n == -1) {
     fprintf(stderr, "%s: end of file\n", s);
   } else if (n >= 100 && n <= MAXERR) {
@@ -106,6 +111,7 @@ void f__fatal(int32_t n, const char* s) {
             f__external ? "external" : "internal");
   }
   f__init &= ~kInStatement;
+  f__waitfd = -1;
   sig_die(" IO", 1);
 }
 
@@ -115,11 +121,16 @@ void f__fatal(int32_t n, const char* s) {
 void sig_die(const char* s, int kill) {
   f__dying = 1;
   sys::let_signals_in();  // a second one ends a run whose end is stuck
+  sys::end_begins();
   f__unstatus();
-  fprintf(stderr, "%s\n", s);
+  {
+    waiting_on w(2);
+    fprintf(stderr, "%s\n", s);
+    if (kill) fflush(stderr);
+  }
   if (kill) {
-    fflush(stderr);
     f_exit();  // which writes what units still hold, standard output's too
+    waiting_on w(2);
     fflush(stderr);
     fflush(stdout);
     signal(SIGABRT, SIG_DFL);

@@ -130,12 +130,16 @@ int32_t f__flush(unitrec* x, const char* s);
 // an older, longer file at its position. at: where the file stands, -1 when
 // the unit cannot know.
 void unitbuf_start(unitrec* x, bool fresh, int64_t at);
-// Adds one whole record; 0, the system's error code when a write failed, or
-// kCutFailed when an older file's cut could not be made.
+// Adds one whole record; 0, the system's error code when a write failed (with
+// kUncut added when part of a record stays), or kCutFailed when an older
+// file's cut could not be made.
 int unitbuf_put(unitrec* x, const char* p, uint32_t n);
 // Writes what the unit holds; 0, or an error as unitbuf_put.
 int unitbuf_flush(unitrec* x);
 constexpr int kCutFailed = -111;
+// Added to the system's code of a write that the system took in part, when
+// the cut after the last whole record failed: part of a record stays.
+constexpr int kUncut = 1 << 16;
 // Set by the end-of-run close: a unit connected later writes each record at
 // once, as nothing closes it any more.
 extern bool f__closed;
@@ -163,11 +167,21 @@ int32_t f__putrec(int32_t n);
 int x_wSL();
 
 // Errors. f__error is the one funnel: with a non-zero flag it returns n and
-// leaves it in errno, otherwise it reports and ends the run.
-int32_t f__error(int32_t flag, int32_t n, const char* s);
+// leaves it in errno, otherwise it reports and ends the run. The system's
+// error codes and the run-time's own numbers overlap (a system's codes reach
+// past 100), so each error says where its number comes from: the report gives
+// the system's text for the system's codes, whatever their number.
+enum class origin {
+  runtime,  // the run-time's own number (100 to 132, or -1 for the end of a file)
+  system,   // the system's error code
+  uncut,    // the system's code for a write, after which the cut that should have
+            // ended the file after its last whole record failed too
+};
+int32_t f__error(int32_t flag, int32_t n, const char* s, origin from = origin::runtime);
 extern const char* f__errctx;  // the context of the last error returned
+extern origin f__errfrom;      // and where its number came from
 int32_t err__fl(int32_t flag, int32_t n, const char* s);
-[[noreturn]] void f__fatal(int32_t n, const char* s);
+[[noreturn]] void f__fatal(int32_t n, const char* s, origin from = origin::runtime);
 extern bool f__reported;  // a fatal report has begun
 // Reports error e of a unit's write (unitbuf_put's) with context s, or a failed
 // cut as error 111 with context "endfile".
@@ -178,6 +192,10 @@ int32_t f__ioerr(int32_t flag, int e, const char* s);
 [[noreturn]] void sig_die(const char* s, int kill);
 // Erases the status line, if one is shown, before a report or signal text.
 void f__unstatus();
+// Erases the status line, if one is shown, before records go to fd, when fd is
+// a terminal; true when it did, and then f__restatus draws it again after them.
+bool f__status_yield(int fd);
+void f__restatus();
 extern const char* const F_err[];
 constexpr int32_t MAXERR = 132;
 
@@ -192,6 +210,19 @@ static_assert(sigflag::is_always_lock_free);
 extern sigflag f__busy, f__sigpend, f__dying;
 // f__exiting: the end-of-process close is running, so exit() may not be called.
 extern sigflag f__exiting;
+// The descriptor that the main thread is writing to, -1 when none: a second
+// signal that finds it unable to take anything ends a run whose end waits for
+// a reader there; one that finds the end going on leaves it to end in order.
+extern sigflag f__waitfd;
+struct waiting_on {
+  explicit waiting_on(int fd) : old_(f__waitfd.exchange(fd)) {}
+  ~waiting_on() { f__waitfd = old_; }
+  waiting_on(const waiting_on&) = delete;
+  waiting_on& operator=(const waiting_on&) = delete;
+
+ private:
+  int old_;
+};
 void f__sigact();
 // Whether a wait should end: a signal is noted, or the run is ending (its
 // end never waits for a reader).

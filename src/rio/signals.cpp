@@ -30,9 +30,8 @@ const sigrule& rule(int signo) {
 
 // Writes the signal's text and ends the process at once, as the signal's
 // rule says, for a signal that cannot wait while the run is already ending:
-// a fault, or a second signal from outside while the first is still being
-// acted on (its end may be stuck in a call that no wait of the run-time
-// ends).
+// a fault, or a second signal from outside while the first one's end waits
+// for a reader that takes nothing (a call that no wait of the run-time ends).
 [[noreturn]] void die_now(const sigrule& r) {
   sys::write_error(r.text, strlen(r.text));
   sys::write_error("\n", 1);
@@ -44,16 +43,19 @@ const sigrule& rule(int signo) {
 // What the four handlers share. A handler acts at once only where the
 // interrupted code holds no stream or heap state: between run-time calls.
 // Otherwise it notes the signal, and the end of the run-time call in
-// progress acts on it (a wait of the run-time ends at once for it). A fault that the process
-// raised itself cannot be put off: the handler would return into it. A second signal while the
-// first is being acted on ends the run at once.
+// progress acts on it (a wait of the run-time ends at once for it). A fault
+// that the process raised itself cannot be put off: the handler would return
+// into it. A second signal while the first is being acted on leaves the
+// first one's end to go on, its message the only one, while that end makes
+// progress; it ends at once an end that waits for a reader (a stalled pipe or
+// FIFO, a full terminal or standard error).
 void sigdie(int signo, sys::urgency u) {
   const sigrule& r = rule(signo);
   bool now = u == sys::urgency::now;
   if (f__dying || (u == sys::urgency::when_idle && f__sigpend != 0)) {
     // A handler on a thread of its own only notes: the run's end is not
     // stuck in its thread.
-    if (u != sys::urgency::deferred) die_now(r);
+    if (now || (u == sys::urgency::when_idle && sys::stalled(f__waitfd))) die_now(r);
     return;
   }
   if (now || (u == sys::urgency::when_idle && f__busy == 0)) {

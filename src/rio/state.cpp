@@ -46,5 +46,6 @@ int (*l_getc)();
 int (*l_ungetc)(int, FILE*);
 
 sigflag f__busy, f__sigpend, f__dying, f__exiting;
+sigflag f__waitfd{-1};
 
 }  // namespace rio

@@ -111,6 +111,12 @@ void hold_end_signals();
 // be able to end a run whose end is stuck.
 void let_signals_in();
 
+// The run has begun its end: the end-of-run close, or a report's or a
+// signal's text and close. A handler on another thread that ends the main
+// thread's blocking calls ends from here on only a write that waits for a
+// pipe's reader, never the end's text, cut or close.
+void end_begins();
+
 // Every file of the run is cut and closed, and the run waits no more: a
 // handler on another thread that ends the main thread's waits until then,
 // and holds the process until then (a closing console), may stop.
@@ -121,6 +127,10 @@ void files_closed();
 // calling thread: how a test without a console raises one. True when the
 // event was handled; elsewhere false, as there is no such console.
 bool console_event(unsigned long type);
+
+// Whether a write to fd would wait now: fd is a pipe, a FIFO or a terminal
+// whose reader takes nothing. False for -1. Safe in a handler.
+bool stalled(int fd);
 
 // Writes to standard error without the stream library: safe in a handler.
 // It never waits: what standard error cannot take at once (a pipe that is

@@ -224,8 +224,14 @@ void let_signals_in() {
 }
 
 // Handlers run on the thread they interrupt: nothing to hand over.
+void end_begins() {}
 void files_closed() {}
 bool console_event(unsigned long) { return false; }
+
+bool stalled(int fd) {
+  pollfd p{fd, POLLOUT, 0};
+  return fd >= 0 && poll(&p, 1, 0) == 0;
+}
 
 void write_error(const char* s, size_t n) {
   while (n > 0) {

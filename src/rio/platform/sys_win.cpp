@@ -9,18 +9,21 @@
 // Signals: the console runs its control handler (Ctrl+C, Ctrl+Break, the
 // window's close, logoff, shutdown) on a thread of its own. That handler
 // only notes the signal (urgency deferred); the main thread acts on it. Until
-// the main thread has acted on it, that is until the run has cut and closed
-// its files, the handler ends whatever the main thread is blocked in (a write
-// to a pipe whose reader stalls, a console read), so that the end of the run
-// never waits either; and it holds the process until then, as Windows ends
-// it when the handler of a close, a logoff or a shutdown returns. The C library's own handlers
-// (raise, a processor fault) run on the thread that raised them.
+// the run has begun its end, the handler ends whatever the main thread is
+// blocked in (a write to a pipe whose reader stalls, a console read), so that
+// the main thread comes to act on the signal; from then on, until the files
+// are cut and closed, only a write that waits for a pipe's reader, so that
+// the end never waits for one and its text, cut and close are never ended.
+// It holds the process until then, as Windows ends it when the handler of a
+// close, a logoff or a shutdown returns. The C library's own handlers (raise,
+// a processor fault) run on the thread that raised them.
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 
 #include "platform/sys.h"
@@ -39,6 +42,33 @@ const HANDLE noted = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 const HANDLE closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
 HANDLE handle_of(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
+
+// What the console's handler may end, changed and read under one lock, so
+// that a cancel never lands on a call that began after the state changed.
+SRWLOCK cancel_lock = SRWLOCK_INIT;
+bool end_begun;   // the run has begun its end
+bool pipe_waits;  // the main thread is in a write to a pipe
+
+void set_guarded(bool& flag, bool value) {
+  AcquireSRWLockExclusive(&cancel_lock);
+  flag = value;
+  ReleaseSRWLockExclusive(&cancel_lock);
+}
+
+// Marks the main thread's write to a pipe, which waits for its reader.
+struct pipe_write {
+  explicit pipe_write(HANDLE h) : on_(GetFileType(h) == FILE_TYPE_PIPE) {
+    if (on_) set_guarded(pipe_waits, true);
+  }
+  ~pipe_write() {
+    if (on_) set_guarded(pipe_waits, false);
+  }
+  pipe_write(const pipe_write&) = delete;
+  pipe_write& operator=(const pipe_write&) = delete;
+
+ private:
+  bool on_;
+};
 
 bool is_console(int fd) {
   DWORD mode = 0;
@@ -116,6 +146,7 @@ int cut(int fd, int64_t length) {
 // wait that has ended, is not a failure.
 int write(int fd, const char* p, size_t n, size_t* done, bool (*is_noted)()) {
   HANDLE h = handle_of(fd);
+  pipe_write marked(h);
   char buf[4096];
   size_t at = 0;
   while (at < n) {
@@ -187,19 +218,33 @@ void __cdecl dispatch(int signo) {
   if (other_thread) SetEvent(noted);
 }
 
+// Ends the main thread's blocking call: before the run has begun its end,
+// whatever it is; after, only a write that waits for a pipe's reader.
+void end_main_call() {
+  AcquireSRWLockExclusive(&cancel_lock);
+  if (!end_begun || pipe_waits) CancelSynchronousIo(main_handle);
+  ReleaseSRWLockExclusive(&cancel_lock);
+}
+
+// How long the handler of a close, a logoff or a shutdown holds the process:
+// Windows ends it about five seconds after the event, and the handler
+// returns before, by the clock, however long each pass of its loop takes
+// (a wait of 10 ms lasts a timer tick, 15.6 ms by default).
+constexpr std::chrono::milliseconds kHoldAtClose{4500};
+
 // The console's control handler: Ctrl+C is an interrupt, the others a
 // termination request. It notes the signal, then ends the main thread's
 // blocking calls until the files are cut and closed, or, after a close, a
-// logoff or a shutdown (which Windows follows by ending the process, about
-// five seconds later at a close), until shortly before Windows would.
+// logoff or a shutdown, until shortly before Windows ends the process.
 BOOL WINAPI console_handler(DWORD type) {
   int signo = type == CTRL_C_EVENT ? SIGINT : SIGTERM;
   if (handlers[signo] == nullptr || ignored[signo]) return FALSE;
+  const auto until = std::chrono::steady_clock::now() + kHoldAtClose;
   handlers[signo](signo, urgency::deferred);
   SetEvent(noted);
-  for (int ms = 0; WaitForSingleObject(closed, 10) == WAIT_TIMEOUT; ms += 10) {
-    if (type != CTRL_C_EVENT && ms >= 4500) break;
-    CancelSynchronousIo(main_handle);
+  while (WaitForSingleObject(closed, 10) == WAIT_TIMEOUT) {
+    if (type != CTRL_C_EVENT && std::chrono::steady_clock::now() >= until) break;
+    end_main_call();
   }
   return TRUE;
 }
@@ -227,7 +272,13 @@ bool console_event(unsigned long type) { return console_handler(type) != FALSE; 
 
 void let_signals_in() {}
 
+void end_begins() { set_guarded(end_begun, true); }
+
 void files_closed() { SetEvent(closed); }
+
+// A handler on the main thread finds it in no call: nothing it interrupted
+// waits.
+bool stalled(int) { return false; }
 
 // Windows has no such signals: a write to a closed pipe or a full disk fails
 // with the system's error.

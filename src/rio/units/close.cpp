@@ -28,7 +28,7 @@ int32_t close_keeping(unitrec* b, const cllist* a) {
   b->stream = nullptr;
   if (fclose(f) != 0 && rc == 0) {
     f__curunit = b;
-    rc = f__error(a->err, errno, "close");
+    rc = f__error(a->err, errno, "close", origin::system);
   }
   free(b->name);
   return rc;

@@ -119,22 +119,22 @@ int32_t f_open(const olist* a) {
   b->rwmode = 3;
   b->name = name;
 
-  auto fail = [&](int32_t n) {
+  auto fail = [&](int32_t n, origin from) {
     if (a->err) {
       free(b->name);
       b->name = nullptr;
     }
-    return f__error(a->err, n, "open");
+    return f__error(a->err, n, "open", from);
   };
   // The statuses: "old" needs the file, "new" refuses it, "replace" empties
   // it, "scratch" deletes it at close; any other is "unknown".
-  if (starts(a->stat, 'o') && !exists(name)) return fail(ENOENT);
-  if (starts(a->stat, 'n') && exists(name)) return fail(128);
+  if (starts(a->stat, 'o') && !exists(name)) return fail(ENOENT, origin::system);
+  if (starts(a->stat, 'n') && exists(name)) return fail(128, origin::runtime);
   if (starts(a->stat, 'r')) remove(name);
   if (starts(a->stat, 's')) b->scratch = 1;
 
   FILE* f = open_stream(b);
-  if (f == nullptr) return fail(errno);
+  if (f == nullptr) return fail(errno, origin::system);
   f__unbuffer(f, 0);
   b->stream = f;
   b->seekable = f__canseek(f);

@@ -1,5 +1,4 @@
 // The record buffer: growing it, and handing a record to its unit.
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -56,17 +55,17 @@ int x_wSL() {
   return 1;
 }
 
-// Reports a failed write on the current unit with the system's text, or a
-// failed cut; a signal that interrupted the write is acted on instead (the
-// funnel's rule).
+// Reports a failed write on the current unit with the system's text, and the
+// failed cut after it, if any; or a failed cut alone. A signal that
+// interrupted the write is acted on instead (the funnel's rule).
 void f__wrerr(int e, const char* s) {
-  if (e == kCutFailed) f__fatal(111, "endfile");
-  errno = e;
-  f__fatal(e, s);
+  f__ioerr(0, e, s);
+  abort();  // not reached: the report ends the run
 }
 
 int32_t f__ioerr(int32_t flag, int e, const char* s) {
-  return e == kCutFailed ? f__error(flag, 111, "endfile") : f__error(flag, e, s);
+  if (e == kCutFailed) return f__error(flag, 111, "endfile");
+  return f__error(flag, e & ~kUncut, s, (e & kUncut) != 0 ? origin::uncut : origin::system);
 }
 
 int32_t f__flush(unitrec* x, const char* s) {

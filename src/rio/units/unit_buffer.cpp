@@ -38,8 +38,9 @@ int in_pieces(int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t 
 
 // Hands n characters holding nrec whole records, the i-th ending at ends[i],
 // to the system. Returns 0 or an error (unitbuf_put's); on an error the file
-// ends after the last record that the system took whole. The unit counts
-// where its file stands, so that the cut needs no question to the system.
+// ends after the last record that the system took whole, or the error says
+// that it could not be cut there. The unit counts where its file stands, so
+// that the cut needs no question to the system.
 int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t nrec) {
   assert_signals_held();
   if (b.fresh) {
@@ -52,7 +53,15 @@ int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* end
     if (length > b.at && sys::cut(fd, b.at) != 0) return kCutFailed;
   }
   size_t done = 0;
-  int e = b.pieces ? in_pieces(fd, p, n, ends, nrec, &done) : sys::write(fd, p, n, &done, noted);
+  int e = 0;
+  {
+    // A write that may wait for fd's reader. A status line on a terminal
+    // gives way to the unit's records there, and comes back after them.
+    waiting_on w(fd);
+    bool yielded = b.eager && f__status_yield(fd);
+    e = b.pieces ? in_pieces(fd, p, n, ends, nrec, &done) : sys::write(fd, p, n, &done, noted);
+    if (yielded) f__restatus();
+  }
   if (e == 0) {
     if (b.at >= 0) b.at += sys::stored(p, n);
     return 0;
@@ -63,10 +72,17 @@ int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* end
   // Where this write began: a standard unit does not count, as it may share
   // its file with another, and asks the system.
   int64_t at = b.at;
-  if (at < 0 && sys::is_regular(fd) && (at = sys::tell(fd)) >= 0) at -= sys::stored(p, done);
-  if (keep < done && at >= 0) {
-    sys::cut(fd, at + sys::stored(p, keep));
-    done = keep;
+  bool regular = at >= 0 || sys::is_regular(fd);
+  if (at < 0 && regular && (at = sys::tell(fd)) >= 0) at -= sys::stored(p, done);
+  if (keep < done && regular) {
+    // Part of a record reached the file: it is cut off, or, where the file
+    // still holds it, the error says so.
+    int64_t end = at + sys::stored(p, keep), length = -1;
+    if (at >= 0 &&
+        (sys::cut(fd, end) == 0 || (sys::place(fd, &end, &length) == 0 && length == end)))
+      done = keep;
+    else
+      e |= kUncut;
   }
   if (b.at >= 0) b.at += sys::stored(p, done);
   return e;
