@@ -122,7 +122,9 @@ TEST(Layout, ColumnsFollowTheParameters) {
        {Case{0.01, 8192, 3.8, 1.9, slip, amp}, Case{0.005, 16384, 2.5, 1.25, slip, amp},
         Case{0.02, 4096, 1, 0.5, slip, amp}, Case{0.001, 65536, 0.5, 0.25, slip, amp},
         Case{0.0005, 8192, 3.8, 1.9, slip, amp},  // 0.0005 needs no fifth decimal
-        Case{0.1, 8192, 3.8, 1.9, slip, amp},     // 819.1 s still fits
+        Case{0.000867, 32, 3.8, 1.9, slip, amp},  // 31 steps round within 0.43 of 8.67 units
+        Case{0.000867, 64, 3.8, 1.9, "(F9.5,3(',',F15.7))", amp},
+        Case{0.1, 8192, 3.8, 1.9, slip, amp},  // 819.1 s still fits
         Case{1e-4, 1024, 3.8, 1.9, slip, "(F9.4,3(',',E12.4))"},
         Case{0.01, 1 << 24, 3.8, 1.9, "(F11.4,3(',',F15.7))", "(F11.7,3(',',E12.4))"},
         Case{0.00025, 32768, 2, 1, "(F9.5,3(',',F15.7))", "(F9.4,3(',',E12.4))"},

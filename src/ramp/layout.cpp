@@ -47,7 +47,7 @@ bool rounds_within(int32_t d, double step, int32_t n, Value value) {
   if (room + delta <= 0.5) return false;     // one value past room, below a half
   for (int32_t k = 0; k < n; ++k) {          // steps above a quarter: a few values
     const double y = value(k) * scale;
-    if (std::fabs(y - static_cast<double>(static_cast<int64_t>(y + 0.5))) > room) return false;
+    if (std::fabs(y - std::round(y)) > room) return false;
   }
   return true;
 }
