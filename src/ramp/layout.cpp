@@ -143,6 +143,7 @@ std::string slip_format(double dt, int32_t nt, double fc, double tau2) {
                                    [dt](int32_t k) { return static_cast<double>(k) * dt; });
   const std::string v = motion_field(p.velocity, peak, false);
   const std::string a = motion_field(p.acceleration, accel * (1 + 1e-12), true);
+  // The byte 0x02 delimits the literals.
   if (v == "F15.7" && a == "F15.7") return "(" + t + ",3(\x02,\x02,F15.7))";
   return "(" + t + ",\x02,\x02," + v + ",\x02,\x02,F15.7,\x02,\x02," + a + ")";
 }
