@@ -100,7 +100,7 @@ void BM_run(benchmark::State& state) {
   o.centre = o.tau / 2.0;
   ramp::params p = ramp::series_params(o);
   ramp::spectrum_params(p);
-  const std::string slip = ramp::slip_format(p.dt, p.nt, p.fc),
+  const std::string slip = ramp::slip_format(p.dt, p.nt, p.fc, p.tau2),
                     amp = ramp::amp_format(p.dom, p.nom);
   ramp::work w = ramp::make_work(p.nt);
   ramp::progress quiet(false);

@@ -167,48 +167,53 @@ TEST_P(ReadingTheFiles, ReadmeLinesReadARun) {
   size_t from = readme.find(fence, section), to = readme.find("```\n", from + 1);
   ASSERT_NE(from, std::string::npos);
   std::string lines = readme.substr(from + fence.size(), to - from - fence.size());
-  Scratch d;
-  ASSERT_EQ(code(run({.dir = d.path()})), 0);
-  write_file(d.file(r.script), lines + r.report);
-  int status = -1;
-  std::string got = output("cd '" + d.path() + "' && " + r.run, &status);
-  ASSERT_EQ(status, 0) << got;
-  std::istringstream in(got);
-  std::string slip_names, amp_names, shapes;
-  int nan = -1;
-  in >> slip_names >> amp_names >> nan >> std::ws;
-  std::getline(in, shapes);
-  double values[4];
-  for (double& v : values) in >> v;
-  ASSERT_FALSE(in.fail()) << got;
-  EXPECT_EQ(slip_names, "time(s)|velocity|displacement|acceleration");
-  EXPECT_EQ(amp_names, "freq(Hz)|abs(vel)|abs(acc)");
-  EXPECT_EQ(nan, 0);
-  // The rows and fields of the files the reader read; its shapes, those of
-  // each file's table (and, from Python, of each file's array too).
-  struct {
-    std::string slip, amp;
-  } f{read_file(d.file("Ramp_Slip.csv")), read_file(d.file("Ramp_Amp.csv"))};
-  auto field = [](const std::string& file, int n, int k) {
-    std::istringstream line(lines_of(file, [n](int i, const std::string&) { return i == n; }));
-    std::string s;
-    for (int i = 0; i <= k; ++i) std::getline(line, s, ',');
-    return std::strtod(s.c_str(), nullptr);
-  };
-  int slip_rows = static_cast<int>(std::count(f.slip.begin(), f.slip.end(), '\n')) - 1;
-  int amp_rows = static_cast<int>(std::count(f.amp.begin(), f.amp.end(), '\n')) - 1;
-  std::istringstream shape_in(shapes);
-  std::vector<int> rows{std::istream_iterator<int>(shape_in), {}}, want;
-  while (want.size() < std::max<size_t>(rows.size(), 4))
-    want.insert(want.end(), {slip_rows, 4, amp_rows, 3});
-  EXPECT_EQ(rows, want) << got;
-  // Each value as the file's text reads, to the last bit or within a few
-  // units of it where the reader's own conversion rounds twice.
-  EXPECT_DOUBLE_EQ(values[0], field(f.slip, 3, 1));
-  EXPECT_DOUBLE_EQ(values[1], field(f.slip, slip_rows, 3));
-  EXPECT_DOUBLE_EQ(values[2], field(f.amp, amp_rows, 2));
-  EXPECT_DOUBLE_EQ(values[3], field(f.amp, 1, 1));
-  EXPECT_GT(values[2], 0.0);
+  // The default run, and a slow slip whose velocity and acceleration are E
+  // fields and whose frequencies have seven decimals.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {"-r", "86400", "-d", "600", "-n", "1024", "--no-wait"}}) {
+    Scratch d;
+    ASSERT_EQ(code(run({.dir = d.path(), .args = args})), 0);
+    write_file(d.file(r.script), lines + r.report);
+    int status = -1;
+    std::string got = output("cd '" + d.path() + "' && " + r.run, &status);
+    ASSERT_EQ(status, 0) << got;
+    std::istringstream in(got);
+    std::string slip_names, amp_names, shapes;
+    int nan = -1;
+    in >> slip_names >> amp_names >> nan >> std::ws;
+    std::getline(in, shapes);
+    double values[4];
+    for (double& v : values) in >> v;
+    ASSERT_FALSE(in.fail()) << got;
+    EXPECT_EQ(slip_names, "time(s)|velocity|displacement|acceleration");
+    EXPECT_EQ(amp_names, "freq(Hz)|abs(vel)|abs(acc)");
+    EXPECT_EQ(nan, 0);
+    // The rows and fields of the files the reader read; its shapes, those of
+    // each file's table (and, from Python, of each file's array too).
+    struct {
+      std::string slip, amp;
+    } f{read_file(d.file("Ramp_Slip.csv")), read_file(d.file("Ramp_Amp.csv"))};
+    auto field = [](const std::string& file, int n, int k) {
+      std::istringstream line(lines_of(file, [n](int i, const std::string&) { return i == n; }));
+      std::string s;
+      for (int i = 0; i <= k; ++i) std::getline(line, s, ',');
+      return std::strtod(s.c_str(), nullptr);
+    };
+    int slip_rows = static_cast<int>(std::count(f.slip.begin(), f.slip.end(), '\n')) - 1;
+    int amp_rows = static_cast<int>(std::count(f.amp.begin(), f.amp.end(), '\n')) - 1;
+    std::istringstream shape_in(shapes);
+    std::vector<int> rows{std::istream_iterator<int>(shape_in), {}}, want;
+    while (want.size() < std::max<size_t>(rows.size(), 4))
+      want.insert(want.end(), {slip_rows, 4, amp_rows, 3});
+    EXPECT_EQ(rows, want) << got;
+    // Each value as the file's text reads, to the last bit or within a few
+    // units of it where the reader's own conversion rounds twice.
+    EXPECT_DOUBLE_EQ(values[0], field(f.slip, 3, 1));
+    EXPECT_DOUBLE_EQ(values[1], field(f.slip, slip_rows, 3));
+    EXPECT_DOUBLE_EQ(values[2], field(f.amp, amp_rows, 2));
+    EXPECT_DOUBLE_EQ(values[3], field(f.amp, 1, 1));
+    EXPECT_GT(values[2], 0.0);
+  }
 #endif
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -103,18 +104,55 @@ TEST(OptionParsing, WarningsOfUnwiseParameters) {
   EXPECT_NE(ramp::warnings(o)[0].find("fewer than 10 times"), std::string::npos);
 }
 
-TEST(Layout, ColumnsWidenOnlyWhereTheirValuesWouldNotFit) {
-  const std::string slip = "(F8.4,3(\x02,\x02,F15.7))", amp = "(F8.4,3(\x02,\x02,E12.4))";
+// Each column's field from the parameters (' stands for the byte 0x02): the
+// default where it keeps the times and frequencies within a twentieth of a
+// step and shows the largest velocity and acceleration to six digits; more
+// decimals, or an E field, where it would not; wider where a value would not
+// fit.
+TEST(Layout, ColumnsFollowTheParameters) {
+  const char *slip = "(F8.4,3(',',F15.7))", *amp = "(F8.4,3(',',E12.4))";
   const double pai = 3.141592654;
-  EXPECT_EQ(ramp::slip_format(0.01, 8192, 1 / 3.8), slip);
-  EXPECT_EQ(ramp::amp_format((pai + pai) / 81.92, 4096), amp);
-  EXPECT_EQ(ramp::slip_format(0.01, 1 << 24, 1 / 3.8), "(F11.4,3(\x02,\x02,F15.7))");
-  EXPECT_EQ(ramp::slip_format(0.1, 8192, 1 / 3.8), slip);  // 819.1 s still fits
-  EXPECT_EQ(ramp::slip_format(1e-7, 64, 1e6),
-            "(F8.4,\x02,\x02,F15.7,\x02,\x02,F15.7,\x02,\x02,F22.7)");
-  EXPECT_EQ(ramp::slip_format(1e-9, 64, 1e9),
-            "(F8.4,\x02,\x02,F18.7,\x02,\x02,F15.7,\x02,\x02,F28.7)");
-  EXPECT_EQ(ramp::amp_format((pai + pai) / (1024 * 1e-4), 512), "(F9.4,3(\x02,\x02,E12.4))");
+  struct Case {
+    double dt;
+    int32_t nt;
+    double tau, centre;
+    const char *slip, *amp;
+  };
+  for (const Case& k :
+       {Case{0.01, 8192, 3.8, 1.9, slip, amp}, Case{0.005, 16384, 2.5, 1.25, slip, amp},
+        Case{0.02, 4096, 1, 0.5, slip, amp}, Case{0.001, 65536, 0.5, 0.25, slip, amp},
+        Case{0.0005, 8192, 3.8, 1.9, slip, amp},  // 0.0005 needs no fifth decimal
+        Case{0.000867, 32, 3.8, 1.9, slip, amp},  // 31 steps round within 0.43 of 8.67 units
+        Case{0.000867, 64, 3.8, 1.9, "(F9.5,3(',',F15.7))", amp},
+        Case{0.1, 8192, 3.8, 1.9, slip, amp},  // 819.1 s still fits
+        Case{1e-4, 1024, 3.8, 1.9, slip, "(F9.4,3(',',E12.4))"},
+        Case{0.01, 1 << 24, 3.8, 1.9, "(F11.4,3(',',F15.7))", "(F11.7,3(',',E12.4))"},
+        Case{0.00025, 32768, 2, 1, "(F9.5,3(',',F15.7))", "(F9.4,3(',',E12.4))"},
+        Case{5e-5, 65536, 1, 0.5, "(F9.5,3(',',F15.7))", "(F9.4,3(',',E12.4))"},
+        Case{1e-6, 1024, 1e-4, 5e-5, "(F10.6,',',F15.7,',',F15.7,',',F18.7)",
+             "(F11.4,3(',',E12.4))"},
+        Case{600, 1024, 86400, 43200, "(F11.4,',',E15.7,',',F15.7,',',E15.7)",
+             "(F11.7,3(',',E12.4))"},
+        // The largest acceleration shown by F15.7 to six digits (0.0100130) or five.
+        Case{0.01, 8192, 24.8, 12.4, slip, amp},
+        Case{0.01, 8192, 24.82, 12.41, "(F8.4,',',F15.7,',',F15.7,',',E15.7)", amp},
+        // A centre beyond the series: every velocity 0, or at most 5.7e-6.
+        Case{0.01, 1024, 1, 30, slip, amp},
+        Case{0.01, 1024, 1, 12, "(F8.4,',',E15.7,',',F15.7,',',E15.7)", amp},
+        // Equal velocities around the places looked at: every row's differences searched.
+        Case{1.67e-5, 4096, 0.526, 2.14, "(F10.6,',',E15.7,',',F15.7,',',E15.7)",
+             "(F10.4,3(',',E12.4))"},
+        Case{1e9, 1024, 1e9, 5e8, "(F18.4,',',E15.7,',',F15.7,',',E15.7)", "(E13.5,3(',',E12.4))"},
+        Case{1e-7, 64, 1e-6, 5e-7, "(F11.7,',',F15.7,',',F15.7,',',F22.7)", "(F12.4,3(',',E12.4))"},
+        Case{1e-9, 64, 1e-9, 5e-10, "(F13.9,',',F18.7,',',F15.7,',',F28.7)",
+             "(F14.4,3(',',E12.4))"}}) {
+    std::string s = ramp::slip_format(k.dt, k.nt, 1 / k.tau, k.centre),
+                a = ramp::amp_format((pai + pai) / (k.nt * k.dt), k.nt / 2);
+    std::replace(s.begin(), s.end(), '\x02', '\'');
+    std::replace(a.begin(), a.end(), '\x02', '\'');
+    EXPECT_EQ(s, k.slip) << k.dt << " " << k.nt << " " << k.tau << " " << k.centre;
+    EXPECT_EQ(a, k.amp) << k.dt << " " << k.nt;
+  }
   // A field is as wide as the text of the largest value, its sign included.
   EXPECT_EQ(ramp::fit_width(8, 4, 999.99994, false), 8);
   EXPECT_EQ(ramp::fit_width(8, 4, 999.99996, false), 9);  // rounds to 1000.0000

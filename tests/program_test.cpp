@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <csignal>
@@ -151,31 +152,85 @@ TEST(Options, OtherParametersFollowTheFormulas) {
   EXPECT_NEAR(f[2], std::abs(sum) * 2 * pai / 10.24, 1e-4 * f[2]);
 }
 
-// Columns whose values would not fit are widened for the whole file.
-TEST(Options, WidenedColumnsHoldEveryValue) {
+// Every column keeps its meaning at any scale, over the whole file: times
+// and frequencies never repeat and lie within a twentieth of a step of their
+// values, the largest velocity and acceleration show six significant digits,
+// columns whose values would not fit are widened, and every row of a file
+// has one length.
+TEST(Options, ColumnsHoldEveryValueAtAnyScale) {
   struct Case {
     std::vector<std::string> args;
+    double dt;
     size_t slip_row, amp_row;  // row lengths
     std::string last;          // the last row of Ramp_Slip.csv
   };
-  for (const Case& k :
-       {Case{{"-n", "131072"}, 57, 35, "1310.7100,      0.0000000,      1.0000000,      0.0000000"},
-        Case{{"-r", "1e-6", "-d", "1e-7", "-n", "64"},
-             63,
-             39,
-             "  0.0000,      0.0000000,      1.0000000,             0.0000000"}}) {
+  // The significant digits of a field, of its mantissa in an E field.
+  auto digits = [](std::string f) {
+    f = f.substr(0, f.find('E'));
+    f.erase(f.find('.'), 1);
+    return f.size() - std::min(f.size(), f.find_first_not_of(" -0"));
+  };
+  for (const Case& k : {Case{{"-n", "131072"},
+                             0.01,
+                             57,
+                             36,
+                             "1310.7100,      0.0000000,      1.0000000,      0.0000000"},
+                        Case{{"-r", "1e-6", "-d", "1e-7", "-n", "64"},
+                             1e-7,
+                             66,
+                             39,
+                             "  0.0000063,      0.0000000,      1.0000000,             0.0000000"},
+                        Case{{"-r", "1e-4", "-d", "1e-6", "-n", "1024"},  // a laboratory rupture
+                             1e-6,
+                             61,
+                             38,
+                             "  0.001023,      0.0000000,      1.0000000,         0.0000000"},
+                        Case{{"-r", "1", "-d", "5e-5", "-n", "65536"},
+                             5e-5,
+                             57,
+                             36,
+                             "  3.27675,      0.0000000,      1.0000000,      0.0000000"},
+                        Case{{"-r", "86400", "-d", "600", "-n", "1024"},  // a slow slip event
+                             600,
+                             59,
+                             38,
+                             "613800.0000,  0.0000000E+00,      1.0000000,  0.0000000E+00"},
+                        Case{{"-r", "2", "-d", "0.00025", "-n", "32768"},
+                             0.00025,
+                             57,
+                             36,
+                             "  8.19175,      0.0000000,      1.0000000,      0.0000000"}}) {
     Scratch d;
     std::vector<std::string> args = k.args;
     args.push_back("--no-wait");
     ASSERT_EQ(code(run({.dir = d.path(), .args = args})), 0);
     for (const char* name : {"Ramp_Slip.csv", "Ramp_Amp.csv"}) {
       std::vector<std::string> v = lines(read_file(d.file(name)));
-      size_t len = name[5] == 'S' ? k.slip_row : k.amp_row;
+      const bool slip = name[5] == 'S';
+      const size_t len = slip ? k.slip_row : k.amp_row, nt = slip ? v.size() - 1 : v.size() * 2;
+      const double step = slip ? k.dt : 1 / (static_cast<double>(nt) * k.dt);
+      std::string before, peak[4];
+      double most[4] = {};
       for (size_t i = 1; i < v.size(); ++i) {
         ASSERT_EQ(v[i].size(), len) << name << " line " << i + 1;
         ASSERT_EQ(v[i].find('*'), std::string::npos) << name << " line " << i + 1;
+        std::istringstream row(v[i]);
+        std::string f[4];
+        for (std::string& field : f) std::getline(row, field, ',');
+        ASSERT_NE(f[0], before) << name << " line " << i + 1;
+        ASSERT_NEAR(std::stod(f[0]), static_cast<double>(slip ? i - 1 : i) * step, step / 20)
+            << name << " line " << i + 1;
+        before = f[0];
+        for (int c : {1, 3}) {
+          if (slip && std::fabs(std::stod(f[c])) > most[c]) {
+            most[c] = std::fabs(std::stod(f[c]));
+            peak[c] = f[c];
+          }
+        }
       }
-      if (name[5] == 'S') {
+      if (slip) {
+        EXPECT_GE(digits(peak[1]), 6u) << peak[1];
+        EXPECT_GE(digits(peak[3]), 6u) << peak[3];
         EXPECT_EQ(v.back(), k.last);
       }
     }

@@ -88,7 +88,7 @@ void MAIN__() {
   say(6, " Slip functions are stored in Ramp_Slip.csv");
   say(6, " Fourier spectrum is stored in Ramp_Amp.csv");
 
-  ramp::slip_series(p, w, ramp::slip_format(p.dt, p.nt, p.fc), shown);
+  ramp::slip_series(p, w, ramp::slip_format(p.dt, p.nt, p.fc, p.tau2), shown);
 
   ramp::spectrum_params(p);
 
