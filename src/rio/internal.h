@@ -34,12 +34,12 @@ struct unitbuf {
   uint32_t cap, recs;  // the sizes of data and ends
   uint32_t open;       // cap, or 0 while each record must go through unitbuf_put (no
                        // buffer yet, or eager): unitbuf_quick's limit
-  bool eager;   // each record goes at once: a terminal, standard error
-  bool fresh;   // the next write is the first since the unit turned to writing
-  bool pieces;  // a pipe, a FIFO or a terminal, whose writes may wait: whole records at a
-                // time, in pieces that a pipe takes whole or not at all
-  int64_t at;   // where the file stands, in bytes, counted by the unit; -1: unknown, or
-                // not a regular file
+  bool eager;          // each record goes at once: a terminal, standard error
+  bool fresh;          // the next write is the first since the unit turned to writing
+  bool pieces;         // a pipe, a FIFO or a terminal, whose writes may wait: whole records at a
+                       // time, in pieces that a pipe takes whole or not at all
+  int64_t at;          // where the file stands, in bytes, counted by the unit; -1: unknown, or
+                       // not a regular file
 };
 
 // One entry of the unit table.

@@ -127,8 +127,7 @@ void make_buffer(unitbuf& b, uint32_t cap, uint32_t recs) {
 
 int unitbuf_put(unitrec* x, const char* p, uint32_t n) {
   unitbuf& b = x->out;
-  if (b.data == nullptr || b.len + static_cast<uint64_t>(n) > b.cap || b.nrec == b.recs ||
-      b.eager)
+  if (b.data == nullptr || b.len + static_cast<uint64_t>(n) > b.cap || b.nrec == b.recs || b.eager)
     return put_slowly(x, p, n);
   // A handler that ends the run meanwhile writes what len counts: the record
   // counts once it is whole.
