@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -72,7 +73,7 @@ inline chunk16 load16(const char* p) {
 inline bool fmt_unchanged(const char* s) {
   if (s != f__kept.at) return fmt_unchanged_apart(s);
   chunk16 d = load16(s + f__kept.last) ^ f__kept.tail;
-  for (int32_t i = 0; i < f__kept.lead; ++i) d |= load16(s + i * kKeptChunk) ^ f__kept.chunk[i];
+  for (ptrdiff_t i = 0; i < f__kept.lead; ++i) d |= load16(s + i * kKeptChunk) ^ f__kept.chunk[i];
   f__fmtlen = f__kept.last + kKeptChunk;
   return (d[0] | d[1]) == 0;
 }

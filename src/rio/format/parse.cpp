@@ -27,7 +27,7 @@ void keep_chunks() {
   if (kept_len < kKeptChunk || kept_len > kKeptChunk * kKeptChunks) return;
   f__kept.lead = (kept_len - 1) / kKeptChunk;
   f__kept.last = kept_len - kKeptChunk;
-  for (int32_t i = 0; i < f__kept.lead; ++i)
+  for (ptrdiff_t i = 0; i < f__kept.lead; ++i)
     memcpy(&f__kept.chunk[i], kept + i * kKeptChunk, kKeptChunk);
   memcpy(&f__kept.tail, kept + f__kept.last, kKeptChunk);
   f__kept.at = kept_at;
