@@ -124,6 +124,17 @@ TEST(Literals, DelimitersAndDoubling) {
   EXPECT_EQ(fmt(text, {1}), " 1.0x\n");
   text[2] = '5';
   EXPECT_EQ(fmt(text, {1}), "  1.0x\n");
+  // Texts of 16 to 64 characters are compared a chunk at a time: a change in
+  // the first chunk, in the last alone, and a text cut short in place.
+  char chunks[] = "(F4.1,'abcdefghijklmnopq',F4.1)";
+  EXPECT_EQ(fmt(chunks, {1, 2}), " 1.0abcdefghijklmnopq 2.0\n");
+  chunks[2] = '5';
+  EXPECT_EQ(fmt(chunks, {1, 2}), "  1.0abcdefghijklmnopq 2.0\n");
+  chunks[27] = '5';
+  EXPECT_EQ(fmt(chunks, {1, 2}), "  1.0abcdefghijklmnopq  2.0\n");
+  chunks[5] = ')';
+  chunks[6] = 0;
+  EXPECT_EQ(fmt(chunks, {1, 2}), "  1.0\n  2.0\n");
 }
 
 TEST(Groups, RepeatsNestingAndBlanks) {
@@ -151,6 +162,12 @@ TEST(Termination, TheSystemsTwoFormats) {
   EXPECT_EQ(fmt(slip, {0, 0.0371846, 0.0179862, 0}),
             "  0.0000,      0.0371846,      0.0179862,      0.0000000\n");
   EXPECT_EQ(fmt(amp, {0.0122070, 0.98033, 0.075191}), "  0.0122,  0.9803E+00,  0.7519E-01,\n");
+  // Alternating, each start notices the other format (they differ in one byte).
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(fmt(slip, {1, 2, 3, 4}),
+              "  1.0000,      2.0000000,      3.0000000,      4.0000000\n");
+    EXPECT_EQ(fmt(amp, {1, 2, 3}), "  1.0000,  0.2000E+01,  0.3000E+01,\n");
+  }
   EXPECT_EQ(fmt("(F8.4,3(',',F15.7))", {1, 2, 3, 4}), fmt(slip, {1, 2, 3, 4}));
   EXPECT_EQ(fmt("(F8.4,3(\",\",E12.4))", {1, 2, 3}), fmt(amp, {1, 2, 3}));
   EXPECT_EQ(fmt(amp, {1}), "  1.0000,\n");

@@ -224,6 +224,17 @@ TEST(Faults, FullDeviceOrSizeLimitAtSeveralPoints) {
       EXPECT_EQ(slip, complete().slip);
     }
   }
+  // A large run, whose file past its first MiB is written a MiB at a time:
+  // the limit still leaves whole records.
+  Scratch d;
+  const std::vector<std::string> large = {"-n", "65536", "--no-wait"};
+  ASSERT_EQ(code(run({.dir = d.path(), .args = large})), 0);
+  const std::string full = read_file(d.file("Ramp_Slip.csv"));
+  Result r = run({.dir = d.path(), .args = large, .file_size_limit = 2'500'000});
+  expect_fatal(r, "write: File too large\napparent state: unit 11 named Ramp_Slip.csv\n");
+  std::string slip = read_file(d.file("Ramp_Slip.csv"));
+  EXPECT_TRUE(whole_records(slip, full)) << slip.size();
+  EXPECT_GT(slip.size(), 2'000'000u);
 }
 
 // A FIFO whose reader leaves early: a broken pipe, reported, within seconds.

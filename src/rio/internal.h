@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "rio.h"
 
@@ -19,19 +20,26 @@ constexpr int MXUNIT = 100;
 // system in one write per buffer (a record longer than the buffer in a write
 // of its own), so that a file only ever receives whole records, whatever
 // ends the process. Where each record ends is kept, so that a write that the
-// system takes only in part is cut after the last whole record.
-constexpr uint32_t kUnitBuf = 1u << 16;  // characters
-constexpr uint32_t kUnitRecs = 4096;     // records
+// system takes only in part is cut after the last whole record. A regular
+// file that has had kUnitBufLarge bytes gets a buffer of that size, so that
+// a large run hands the system fewer, larger writes.
+constexpr uint32_t kUnitBuf = 1u << 16;        // characters
+constexpr uint32_t kUnitRecs = 4096;           // records
+constexpr uint32_t kUnitBufLarge = 1u << 20;   // characters, once a file is large
+constexpr uint32_t kUnitRecsLarge = 1u << 16;  // records, then
 struct unitbuf {
   char* data;  // null until the unit's first record
   uint32_t* ends;
   uint32_t len, nrec;
-  bool eager;   // each record goes at once: a terminal, standard error
-  bool fresh;   // the next write is the first since the unit turned to writing
-  bool pieces;  // a pipe, a FIFO or a terminal, whose writes may wait: whole records at a
-                // time, in pieces that a pipe takes whole or not at all
-  int64_t at;   // where the file stands, in bytes, counted by the unit; -1: unknown, or
-                // not a regular file
+  uint32_t cap, recs;  // the sizes of data and ends
+  uint32_t open;       // cap, or 0 while each record must go through unitbuf_put (no
+                       // buffer yet, or eager): unitbuf_quick's limit
+  bool eager;          // each record goes at once: a terminal, standard error
+  bool fresh;          // the next write is the first since the unit turned to writing
+  bool pieces;         // a pipe, a FIFO or a terminal, whose writes may wait: whole records at a
+                       // time, in pieces that a pipe takes whole or not at all
+  int64_t at;          // where the file stands, in bytes, counted by the unit; -1: unknown, or
+                       // not a regular file
 };
 
 // One entry of the unit table.
@@ -134,6 +142,24 @@ void unitbuf_start(unitrec* x, bool fresh, int64_t at);
 // kUncut added when part of a record stays), or kCutFailed when an older
 // file's cut could not be made.
 int unitbuf_put(unitrec* x, const char* p, uint32_t n);
+// The records that unitbuf_quick takes: at most kQuickRec characters, copied
+// as that many from a place that has them all (the record buffer always has).
+constexpr uint32_t kQuickRec = 64;
+// unitbuf_put for a short record that fits what the buffer has left, inline:
+// false, having done nothing, for any other record. The record buffer's
+// first kQuickRec characters are copied whatever n is; the unit's buffer has
+// room for them, and what lies past the record is overwritten by the next.
+inline bool unitbuf_quick(unitbuf& b, const char* p, uint32_t n) {
+  static_assert(static_cast<int32_t>(kQuickRec) <= kBuf0Len);
+  if (n > kQuickRec || b.len + kQuickRec > b.open || b.nrec >= b.recs) return false;
+  memcpy(b.data + b.len, p, kQuickRec);
+  // A handler that ends the run meanwhile writes what len counts: the record
+  // counts once it is whole.
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  b.len += n;
+  b.ends[b.nrec++] = b.len;
+  return true;
+}
 // Writes what the unit holds; 0, or an error as unitbuf_put.
 int unitbuf_flush(unitrec* x);
 constexpr int kCutFailed = -111;

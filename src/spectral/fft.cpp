@@ -1,4 +1,6 @@
 // The in-place radix-2 decimation-in-time FFT.
+#include <cstring>
+
 #include "spectral.h"
 
 namespace spectral {
@@ -11,13 +13,32 @@ void swap(complex* x, complex* y) {
   *x = t;
 }
 
-// One butterfly: t = b * w; b = a - t; a = a + t. b is written first.
-inline void butterfly(complex* a, complex* b, complex w) {
-  complex t{b->r * w.r - b->i * w.i, b->r * w.i + b->i * w.r};
-  b->r = a->r - t.r;
-  b->i = a->i - t.i;
-  a->r = a->r + t.r;
-  a->i = a->i + t.i;
+// Two doubles, a complex value's parts, in one register: each operation on
+// it is the same operation on each part, rounded alike.
+using pair = double __attribute__((vector_size(16)));
+
+inline pair load(const complex* z) {
+  pair v;
+  std::memcpy(&v, z, sizeof v);
+  return v;
+}
+inline void store(complex* z, pair v) { std::memcpy(z, &v, sizeof v); }
+
+// A twiddle w as the two pairs that one butterfly multiplies by: (w.r, w.r)
+// and (-w.i, w.i).
+struct twiddle_pair {
+  pair real, imag;
+};
+
+// One butterfly: t = b * w; b = a - t; a = a + t, each part of each by
+// exactly the scalar operations: t.r = b.r w.r + b.i (-w.i), which is
+// b.r w.r - b.i w.i, and t.i = b.i w.r + b.r w.i.
+inline void butterfly(complex* a, complex* b, const twiddle_pair& w) {
+  const pair bv = load(b), av = load(a);
+  const pair swapped = {bv[1], bv[0]};
+  const pair t = bv * w.real + swapped * w.imag;
+  store(b, av - t);
+  store(a, av + t);
 }
 
 // Twiddles evaluated together, then used together: a block on the stack.
@@ -63,9 +84,13 @@ void dwvfast(int32_t n, complex* a, int32_t mom, int32_t ind) {
     const int32_t istep = 2 * kmax;
     for (int32_t k0 = 1; k0 <= kmax; k0 += kTwiddles) {
       const int32_t kb = kmax - k0 + 1 < kTwiddles ? kmax - k0 + 1 : kTwiddles;
-      complex w[kTwiddles];
-      for (int32_t b = 0; b < kb; ++b) w[b] = twiddle(k0 + b, kmax, ind);
+      twiddle_pair w[kTwiddles];
+      for (int32_t b = 0; b < kb; ++b) {
+        const complex z = twiddle(k0 + b, kmax, ind);
+        w[b] = twiddle_pair{pair{z.r, z.r}, pair{-z.i, z.i}};
+      }
       for (int32_t i = k0; i <= n; i += istep)
+#pragma GCC unroll 2
         for (int32_t b = 0; b < kb; ++b) butterfly(&a[i - 1 + b], &a[i - 1 + b + kmax], w[b]);
     }
   }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "internal.h"
 
@@ -39,7 +41,42 @@ extern int32_t f__workdone;
 // Parser. pars_f always parses afresh; fmt_unchanged tells whether s is the
 // text of the last successful parse, whose operations then serve again.
 int pars_f(const char* s);
-bool fmt_unchanged(const char* s);
+bool fmt_unchanged_apart(const char* s);
+
+// The kept text of the last parse in 16-byte chunks, for its comparison at
+// the same address: lead whole chunks from its start, then the chunk that
+// ends with its last byte (last: its offset), which may overlap them. at is
+// null when the text is shorter than one chunk or longer than kKeptChunks.
+using chunk16 = uint64_t __attribute__((vector_size(16)));
+constexpr int32_t kKeptChunk = 16, kKeptChunks = 4;
+struct kept_chunks {
+  chunk16 tail;
+  chunk16 chunk[kKeptChunks - 1];
+  const char* at;
+  int32_t lead, last;
+};
+extern kept_chunks f__kept;
+
+inline chunk16 load16(const char* p) {
+  chunk16 v;
+  memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Whether s holds the text of the last successful parse, so that the
+// operations in f__syl are those pars_f would build from it again. The parser
+// reads a valid format up to its closing parenthesis and never beyond, so
+// equal bytes up to there give equal operations. A text at the place of the
+// last one, changed there or not, has its bytes compared over the parsed
+// length, a chunk at a time: that place held them when they were parsed, and
+// a format text stays where it is.
+inline bool fmt_unchanged(const char* s) {
+  if (s != f__kept.at) return fmt_unchanged_apart(s);
+  chunk16 d = load16(s + f__kept.last) ^ f__kept.tail;
+  for (ptrdiff_t i = 0; i < f__kept.lead; ++i) d |= load16(s + i * kKeptChunk) ^ f__kept.chunk[i];
+  f__fmtlen = f__kept.last + kKeptChunk;
+  return (d[0] | d[1]) == 0;
+}
 
 // The plan of the parsed format (fmt_plan): the literals, fields and
 // reversions that the interpreter carries out, in order, each step with the

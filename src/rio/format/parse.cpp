@@ -21,6 +21,18 @@ char kept[kKeptMax];
 int32_t kept_len, kept_ops;
 const char* kept_at;
 
+// Sets up the quick comparison of fmt_unchanged for the text just kept.
+void keep_chunks() {
+  f__kept.at = nullptr;
+  if (kept_len < kKeptChunk || kept_len > kKeptChunk * kKeptChunks) return;
+  f__kept.lead = (kept_len - 1) / kKeptChunk;
+  f__kept.last = kept_len - kKeptChunk;
+  for (ptrdiff_t i = 0; i < f__kept.lead; ++i)
+    memcpy(&f__kept.chunk[i], kept + i * kKeptChunk, kKeptChunk);
+  memcpy(&f__kept.tail, kept + f__kept.last, kKeptChunk);
+  f__kept.at = kept_at;
+}
+
 const char* f_list(const char* s);
 
 inline const char* skip_blanks(const char* s) {
@@ -199,6 +211,7 @@ const char* f_list(const char* s) {
 // valid format.
 int pars_f(const char* s) {
   kept_len = f__planlen = 0;
+  f__kept.at = nullptr;
   parse_base = s;
   f__pc = f__revloc = f__parenlvl = 0;
   const char* e = f_s(s, 0);
@@ -212,17 +225,19 @@ int pars_f(const char* s) {
     kept_len = f__fmtlen;
     kept_ops = f__pc;
     kept_at = s;
+    keep_chunks();
   }
   fmt_plan();
   return 0;
 }
 
-// Whether s holds the text of the last successful parse, so that the
-// operations in f__syl are those pars_f would build from it again. The parser
-// reads a valid format up to its closing parenthesis and never beyond, so
-// equal bytes up to there give equal operations. When the text has moved,
-// the literal operations are pointed at the new one.
-bool fmt_unchanged(const char* s) {
+kept_chunks f__kept;
+
+// fmt_unchanged for a text that the quick comparison does not take: one
+// elsewhere, or a kept text too short or too long for its chunks. Compared up
+// to a NUL, so that a shorter text is never read past its end. When the text
+// has moved, the literal operations are pointed at the new one.
+[[gnu::noinline]] bool fmt_unchanged_apart(const char* s) {
   if (kept_len == 0 || strncmp(s, kept, static_cast<size_t>(kept_len)) != 0) return false;
   if (s != kept_at) {
     for (int32_t i = 0; i < kept_ops; ++i) {
@@ -230,6 +245,7 @@ bool fmt_unchanged(const char* s) {
       if (p->op == QUOTED_TEXT) p->p2.s = s + p->p1;
     }
     kept_at = s;
+    keep_chunks();
   }
   f__fmtlen = kept_len;
   return true;

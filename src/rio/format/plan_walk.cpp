@@ -89,11 +89,17 @@ int short_step_write(const plan_step& s, const char* p, int32_t len) {
 
 // Ends the record at a statement's end on a plan, as xw_end does: a plan's
 // record has no tab past its end, no "$" and room for its newline (fmt_plan).
+// A short record goes to its unit's buffer inline, as f__putrec would hand it.
 int32_t plan_end() {
   char* end = f__buf + f__recpos;
   end[0] = '\n';
   end[1] = 0;
-  f__putrec(f__recpos + 1);
+  const int32_t n = f__recpos + 1;
+  if (unitbuf_quick(f__curunit->out, f__buf, static_cast<uint32_t>(n))) {
+    if (f__sigpend != 0 && f__busy == 0) f__sigact();
+  } else {
+    f__putrec(n);
+  }
   f__recpos = f__cursor = f__hiwater = 0;
   return 0;
 }

@@ -31,13 +31,29 @@ inline short_layout layout_of(const plan_step& s) {
   return 0;
 }
 
+// A short F field whose value v = x 10^d rounded has nine or ten digits
+// (10^8 <= v < 2^32), as the short path writes it; any other to the short
+// path. Out of line, so that quick_F needs no frame.
+[[gnu::noinline]] int32_t quick_F_wide(const plan_step* s, char* at, uint64_t v, bool neg,
+                                       const char* p) {
+  if (v < 100000000) return plan_step_value(p, 8);
+  store8(at, s->text);
+  if (short_F_text16(at + s->len, v, neg, F_layout(s->w, s->d)) == nullptr)
+    return plan_step_value(p, 8);
+  f__recpos += s->at.end;  // a field fills its width
+  f__step = s->next;
+  return 0;
+}
+
 // A short F field: its digits, whether its text fits and its integer part's
 // leading zeros, then the stores.
 inline int32_t quick_F(char* at, const plan_step& s, double x, bool neg, const char* p) {
   uint64_t v;
+  if (!f__scaled_near(x, s.d, &v)) return plan_step_value(p, 8);
   // A negative value that rounds to zero (written without its sign) is left
-  // to the short path: fits[1] counts from 1.
-  if (!f__scaled_near(x, s.d, &v) || v - neg >= s.fits[neg ? 1 : 0]) return plan_step_value(p, 8);
+  // to the short path: fits[1] counts from 1, and quick_F_wide takes no v
+  // below 10^8.
+  if (v - neg >= s.fits[neg ? 1 : 0]) return quick_F_wide(&s, at, v, neg, p);
   const uint64_t dig = digits8(static_cast<uint32_t>(v));
   return quick_F_store(&s, at, dig, neg, short_F_zeros(dig, layout_of(s)));
 }

@@ -49,22 +49,27 @@ inline void store8(char* p, uint64_t v) {
   memcpy(p, &v, sizeof v);
 }
 
-// The eight decimal digits of v < 10^8, leading zeros included, as the byte
-// values 0 to 9, the most significant in the lowest byte: the four-digit
-// halves, their pairs and their digits split in parallel lanes.
-inline uint64_t digits8(uint32_t v) {
-  uint64_t halves = v / 10000 | static_cast<uint64_t>(v % 10000) << 32;
-  uint64_t hi2 = (halves * 10486 >> 20) & 0x0000007F0000007F;  // each lane / 100
-  uint64_t pairs = (halves - 100 * hi2) << 16 | hi2;
-  uint64_t tens = (pairs * 103 >> 10) & 0x000F000F000F000F;  // each lane / 10
-  return tens | (pairs - 10 * tens) << 8;
+// The four decimal digits of every v < 10^4 as the byte values 0 to 9, the
+// most significant in the lowest byte: a table of 40 KB, made when the
+// program is compiled, so that a field's digits take two loads.
+struct digit_table {
+  uint32_t of[10000];
+};
+constexpr digit_table make_digit_table() {
+  digit_table t{};
+  for (uint32_t v = 0; v < 10000; ++v)
+    t.of[v] = v / 1000 | (v / 100 % 10) << 8 | (v / 10 % 10) << 16 | (v % 10) << 24;
+  return t;
 }
+inline constexpr digit_table kDigits = make_digit_table();
 
-// The four decimal digits of v < 10^4, as digits8 gives eight.
-inline uint32_t digits4(uint32_t v) {
-  uint32_t pairs = v / 100 | (v % 100) << 16;
-  uint32_t tens = (pairs * 103 >> 10) & 0x000F000F;  // each lane / 10
-  return tens | (pairs - 10 * tens) << 8;
+// The four decimal digits of v < 10^4, leading zeros included, as the byte
+// values 0 to 9, the most significant in the lowest byte.
+inline uint32_t digits4(uint32_t v) { return kDigits.of[v]; }
+
+// The eight decimal digits of v < 10^8, as digits4 gives four.
+inline uint64_t digits8(uint32_t v) {
+  return digits4(v / 10000) | uint64_t{digits4(v % 10000)} << 32;
 }
 
 // Where the parts of a short field go, in columns from an origin: a

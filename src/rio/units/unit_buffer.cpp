@@ -97,24 +97,38 @@ void unitbuf_start(unitrec* x, bool fresh, int64_t at) {
   // seekable only says that the stream is no terminal (f__canseek): it is 1
   // for a pipe or a FIFO too, whose records are not eager.
   b.eager = x->seekable == 0 || x->stream == stderr || f__closed;
+  b.open = b.eager ? 0 : b.cap;
   b.fresh = fresh;
   b.at = at;
 }
 
 namespace {
 
+// Makes the buffer of cap characters and recs records, the old one's
+// content dropped (it is empty). Keeps the old one when there is no memory.
+void make_buffer(unitbuf& b, uint32_t cap, uint32_t recs) {
+  char* data = static_cast<char*>(malloc(cap + size_t{recs} * sizeof(uint32_t)));
+  if (data == nullptr) return;
+  free(b.data);
+  b.data = data;
+  b.ends = reinterpret_cast<uint32_t*>(data + cap);
+  b.cap = cap;
+  b.recs = recs;
+  b.open = b.eager ? 0 : cap;
+}
+
 // unitbuf_put when the record does not fit what the buffer has left, or the
-// buffer is still to be made.
+// buffer is still to be made. A regular file that has had kUnitBufLarge
+// bytes takes the larger buffer at the first write after that.
 [[gnu::noinline]] int put_slowly(unitrec* x, const char* p, uint32_t n) {
   io_guard g;
   unitbuf& b = x->out;
-  if (b.len + static_cast<uint64_t>(n) > kUnitBuf || b.nrec == kUnitRecs)
+  if (b.len + static_cast<uint64_t>(n) > b.cap || b.nrec == b.recs)
     if (int e = unitbuf_flush(x)) return e;
-  if (b.data == nullptr && n <= kUnitBuf) {
-    b.data = static_cast<char*>(malloc(kUnitBuf + kUnitRecs * sizeof(uint32_t)));
-    if (b.data != nullptr) b.ends = reinterpret_cast<uint32_t*>(b.data + kUnitBuf);
-  }
-  if (b.data == nullptr || n > kUnitBuf) {
+  if (b.data == nullptr && n <= kUnitBuf) make_buffer(b, kUnitBuf, kUnitRecs);
+  if (b.len == 0 && b.cap < kUnitBufLarge && !b.pieces && !b.eager && b.at >= kUnitBufLarge)
+    make_buffer(b, kUnitBufLarge, kUnitRecsLarge);
+  if (b.data == nullptr || n > b.cap) {
     // A record longer than the buffer, or no buffer to be had: the record
     // goes on its own.
     return hand_over(b, sys::fd_of(x->stream), p, n, &n, 1);
@@ -129,8 +143,7 @@ namespace {
 
 int unitbuf_put(unitrec* x, const char* p, uint32_t n) {
   unitbuf& b = x->out;
-  if (b.data == nullptr || b.len + static_cast<uint64_t>(n) > kUnitBuf || b.nrec == kUnitRecs ||
-      b.eager)
+  if (b.data == nullptr || b.len + static_cast<uint64_t>(n) > b.cap || b.nrec == b.recs || b.eager)
     return put_slowly(x, p, n);
   // A handler that ends the run meanwhile writes what len counts: the record
   // counts once it is whole.
