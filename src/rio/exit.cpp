@@ -41,6 +41,7 @@ void f_exit() {
       badctx = f__errctx;
     }
   }
+  hold_files(false);
   sys::files_closed();
   if (f__dying) return;
   // Nothing may interrupt the process's own end after this point.

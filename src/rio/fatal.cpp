@@ -42,6 +42,7 @@ const char* const F_err[] = {
     "non-positive record number",              // 130
     "I/O started while already doing I/O",     // 131
     "Temporary file name (TMPDIR?) too long",  // 132
+    "file is being written by another run",    // 133
 };
 static_assert(sizeof F_err / sizeof F_err[0] == MAXERR - 100 + 1, "one text per error number");
 
@@ -74,7 +75,12 @@ void f__fatal(int32_t n, const char* s) {
   io_guard g;
   if (f__sigpend != 0) f__sigact();
   f__unstatus();
-  if (n >= 0 && n < 100) {
+  if (n == kHeld && f__curunit != nullptr && f__curunit->name != nullptr) {
+    // In plain words: which file, and the run that holds it where known.
+    fprintf(stderr, "%s: %s is being written by another run", s, f__curunit->name);
+    if (f__holder > 0) fprintf(stderr, " (process %ld)", f__holder);
+    fputs("\n", stderr);
+  } else if (n >= 0 && n < 100) {
     fprintf(stderr, "%s: %s\n", s, strerror(n));
   } else if (n == -1) {
     fprintf(stderr, "%s: end of file\n", s);
@@ -122,6 +128,8 @@ void sig_die(const char* s, int kill) {
     f_exit();  // which writes what units still hold, standard output's too
     fflush(stderr);
     fflush(stdout);
+    // A report's window stays open until it has been read.
+    if (f__reported) sys::keep_window();
     signal(SIGABRT, SIG_DFL);
     abort();
   }

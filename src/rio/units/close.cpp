@@ -15,6 +15,7 @@ void close_deleting(unitrec* b) {
   unitbuf_free(b);
   fclose(b->stream);
   if (b->name != nullptr) remove(b->name);
+  f__unhold(b, false);
   free(b->name);
 }
 
@@ -26,9 +27,12 @@ int32_t close_keeping(unitrec* b, const cllist* a) {
   if (b->name == nullptr) return rc;
   FILE* f = b->stream;
   b->stream = nullptr;
-  if (fclose(f) != 0 && rc == 0) {
+  bool closed = fclose(f) == 0;
+  int e = errno;
+  f__unhold(b, true);
+  if (!closed && rc == 0) {
     f__curunit = b;
-    rc = f__error(a->err, errno, "close");
+    rc = f__error(a->err, e, "close");
   }
   free(b->name);
   return rc;

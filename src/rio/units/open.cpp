@@ -67,6 +67,24 @@ char* file_name(const olist* a) {
   return nullptr;
 }
 
+// Opens a file to be written from its start, as mode "w" does, for unit b:
+// the file is held against other runs before it is emptied, so that a file
+// that another run holds is left as it is. Null, with errno set (kHeld when
+// another run holds the file), when the open fails.
+FILE* open_new(unitrec* b) {
+  FILE* f = sys::open_uncut(b->name, f__w_mode[b->formatted]);
+  if (f == nullptr) return nullptr;
+  b->stream = f;
+  int e = f__hold(b);
+  if (e == 0) e = sys::cut(sys::fd_of(f), 0);
+  b->stream = nullptr;
+  if (e == 0) return f;
+  f__unhold(b, false);
+  fclose(f);
+  errno = e;
+  return nullptr;
+}
+
 // Opens b's file: an existing file for reading and writing from its start,
 // else for reading only, else a new file; sets rwmode and written. A FIFO or
 // a device is opened for writing only: were the run its own reader, a reader
@@ -81,8 +99,7 @@ FILE* open_stream(unitrec* b) {
     b->rwmode = 3;
   } else if (!special && (f = fopen(name, f__r_mode[b->formatted])) != nullptr) {
     b->rwmode = 1;
-  } else if ((f = special ? sys::open_special(name, noted)
-                          : fopen(name, f__w_mode[b->formatted])) != nullptr) {
+  } else if ((f = special ? sys::open_special(name, noted) : open_new(b)) != nullptr) {
     b->out.pieces = special;
     b->rwmode = 2;
     b->written = 1;
