@@ -67,19 +67,18 @@ char* file_name(const olist* a) {
   return nullptr;
 }
 
-// Opens a file to be written from its start, as mode "w" does, for unit b:
-// the file is held against other runs before it is emptied, so that a file
-// that another run holds is left as it is. Null, with errno set (kHeld when
-// another run holds the file), when the open fails.
+// Opens a file to be written from its start, as mode "w" does, for unit b,
+// and holds it against other runs. What a file that was there meanwhile
+// holds is cut by the first write (the unit is written and fresh), so that a
+// file that another run holds is left as it is. Null, with errno set (kHeld
+// when another run holds the file), when the open fails.
 FILE* open_new(unitrec* b) {
   FILE* f = sys::open_uncut(b->name, f__w_mode[b->formatted]);
   if (f == nullptr) return nullptr;
   b->stream = f;
-  int e = f__hold(b);
-  if (e == 0) e = sys::cut(sys::fd_of(f), 0);
+  int32_t e = f__hold(b);
   b->stream = nullptr;
   if (e == 0) return f;
-  f__unhold(b, false);
   fclose(f);
   errno = e;
   return nullptr;
