@@ -14,8 +14,8 @@ void close_deleting(unitrec* b) {
   assert_signals_held();
   unitbuf_free(b);
   fclose(b->stream);
+  f__unhold(b, false);  // Windows deletes no file that a handle holds open
   if (b->name != nullptr) remove(b->name);
-  f__unhold(b, false);
   free(b->name);
 }
 
