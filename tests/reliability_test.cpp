@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <thread>
 
@@ -408,6 +410,139 @@ TEST(Faults, FailingPositionOrSizeCallsAreNeverASuccess) {
     if (k.report != "write: File too large\n" + cut) {
       EXPECT_TRUE(left_whole(slip, complete().slip, old_slip)) << slip.size();
     }
+  }
+}
+
+// The size of a file, 0 while it is missing.
+uintmax_t size_of(const std::string& path) {
+  std::error_code ec;
+  uintmax_t n = fs::file_size(path, ec);
+  return ec ? 0 : n;
+}
+
+// Two runs in one folder. The second, started with the first, while the
+// first writes Ramp_Slip.csv, or while it writes Ramp_Amp.csv into a FIFO
+// whose reader waits, stops before it changes either file, says which file
+// another run is writing and which run, and fails; the first's files are
+// those it makes alone. Started together, either may come first. Once the
+// first is killed, or waits at its prompt, the second runs as if alone.
+TEST(Together, ASecondRunInOneFolderChangesNothing) {
+  const std::vector<std::string> args[2] = {{"-n", "524288"}, {"-n", "524288", "-r", "2"}};
+  Files alone[2];
+  for (int i = 0; i < 2; ++i) {
+    Scratch d;
+    run({.dir = d.path(), .args = args[i]});
+    alone[i] = {read_file(d.file("Ramp_Slip.csv")), read_file(d.file("Ramp_Amp.csv"))};
+  }
+  enum When { together, in_slip, in_amp, after_kill, at_prompt };
+  for (When when : {together, in_slip, in_amp, after_kill, at_prompt}) {
+    if (kLineEnd.size() == 2 && when == in_amp) continue;  // no FIFOs on Windows
+    SCOPED_TRACE("case " + std::to_string(when));
+    Scratch d;
+    const std::string slip = d.file("Ramp_Slip.csv"), amp = d.file("Ramp_Amp.csv");
+    int fifo = when == in_amp && mkfifo(amp.c_str(), 0644) == 0
+                   ? open(amp.c_str(), O_RDONLY | O_NONBLOCK)
+                   : -1;
+    std::string amp_got;
+    // Reads the FIFO until it holds something, or to its end.
+    auto take = [&](bool to_end) {
+      char buf[1 << 16];
+      for (int idle = 0; idle < 30'000;) {
+        ssize_t n = read(fifo, buf, sizeof buf);
+        if (n > 0) {
+          amp_got.append(buf, static_cast<size_t>(n));
+          if (!to_end) return;
+        } else if (n == 0 && to_end) {
+          return;  // its writer has closed it
+        } else {
+          ++idle;
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+      }
+    };
+    Child first({.dir = d.path(), .args = args[0], .keep_stdin = true, .alarm_s = 30});
+    if (when == in_slip || when == after_kill)
+      while (size_of(slip) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (when == in_amp) take(false);
+    if (when == at_prompt) {
+      ASSERT_TRUE(first.wait_for(stored("Hit any key to stop\n")));
+    }
+    pid_t pids[2] = {first.pid(), 0};
+    Result r[2];
+    if (when == after_kill) {
+      first.signal(SIGKILL);
+      r[0] = first.finish();
+    }
+    Child second({.dir = d.path(), .args = args[1], .alarm_s = 30});
+    pids[1] = second.pid();
+    r[1] = second.finish();
+    if (when == in_amp) take(true);
+    if (when != after_kill) r[0] = first.finish();
+    if (when != in_amp) amp_got = read_file(amp);
+    // Whose files are left, and the report of the one refused.
+    int won = when >= after_kill || code(r[0]) != 0 ? 1 : 0;
+    if (when >= after_kill) {
+      EXPECT_EQ(code(r[1]), 0);
+      EXPECT_EQ(r[1].err, "");
+    } else {
+      EXPECT_EQ(code(r[won]), 0);
+      std::string by = kLineEnd.size() == 2 ? "" : " (process " + std::to_string(pids[won]) + ")";
+      expect_fatal(r[1 - won],
+                   "list output start: Ramp_Slip.csv is being written by another run" + by + "\n");
+    }
+    EXPECT_TRUE(read_file(slip) == alone[won].slip);
+    EXPECT_TRUE(amp_got == alone[won].amp);
+    if (fifo >= 0) close(fifo);
+  }
+}
+
+// Runs in folders of their own (-C) do not meet: four at once, each exact.
+TEST(Together, FourRunsInFourFolders) {
+  Scratch d;
+  std::vector<std::unique_ptr<Child>> runs;
+  for (int i = 0; i < 4; ++i) {
+    fs::create_directory(d.file("run" + std::to_string(i)));
+    runs.push_back(std::make_unique<Child>(testing_support::Run{
+        .dir = d.path(), .args = {"-C", "run" + std::to_string(i), "--no-wait"}}));
+  }
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(code(runs[i]->finish()), 0);
+    EXPECT_TRUE(read_file(d.file("run" + std::to_string(i) + "/Ramp_Slip.csv")) == complete().slip);
+    EXPECT_TRUE(read_file(d.file("run" + std::to_string(i) + "/Ramp_Amp.csv")) == complete().amp);
+  }
+}
+
+// Special files are not held: two runs at once through links to /dev/null,
+// and into a FIFO, both end well.
+TEST(Together, SpecialFilesAreNotHeld) {
+  POSIX_ONLY("FIFOs and /dev/null");
+  for (bool fifo : {false, true}) {
+    Scratch d;
+    fs::create_symlink("/dev/null", d.file("Ramp_Slip.csv"));
+    if (fifo) {
+      ASSERT_EQ(mkfifo(d.file("Ramp_Amp.csv").c_str(), 0644), 0);
+    } else {
+      fs::create_symlink("/dev/null", d.file("Ramp_Amp.csv"));
+    }
+    // The FIFO's reader takes what both runs write, until both have ended.
+    int reader = fifo ? open(d.file("Ramp_Amp.csv").c_str(), O_RDWR | O_NONBLOCK) : -1;
+    std::atomic<bool> ended{false};
+    size_t got = 0;
+    std::thread drain([&] {
+      char buf[1 << 16];
+      for (ssize_t n; (n = read(reader, buf, sizeof buf)) > 0 || !ended;)
+        if (n > 0)
+          got += static_cast<size_t>(n);
+        else
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    Child a({.dir = d.path(), .alarm_s = 30}), b({.dir = d.path(), .alarm_s = 30});
+    EXPECT_EQ(code(a.finish()), 0);
+    EXPECT_EQ(code(b.finish()), 0);
+    ended = true;
+    drain.join();
+    EXPECT_EQ(got, fifo ? 2 * complete().amp.size() : 0);
+    if (reader >= 0) close(reader);
   }
 }
 

@@ -78,6 +78,32 @@ TEST(UnitFiles, ReopeningAUnit) {
   EXPECT_EQ(read_file(b), stored(" three\n"));
 }
 
+// A file that a unit writes is held: another unit on it is refused its
+// first write; between hold_files(true) and hold_files(false) the hold
+// outlasts the unit's close.
+TEST(UnitFiles, AWrittenFileIsHeldUntilItsCloseOrTheSetsEnd) {
+  Scratch d;
+  std::string path = d.file("held");
+  rio::cilist second{1, 33, 0, nullptr, 0};
+  for (bool keep : {false, true}) {
+    rio::hold_files(keep);
+    ASSERT_EQ(open_holding(32, path, "old\n"), 0);
+    say(32, "one");
+    rio::olist o = open_list(33, path.c_str());
+    ASSERT_EQ(rio::f_open(&o), 0);
+    EXPECT_EQ(rio::s_wsle(&second), rio::kHeld);
+    close_unit(32);
+    EXPECT_EQ(rio::s_wsle(&second), keep ? rio::kHeld : 0) << keep;
+    rio::hold_files(false);
+    if (keep) {
+      EXPECT_EQ(rio::s_wsle(&second), 0);
+    }
+    rio::e_wsle();
+    close_unit(33);
+    EXPECT_EQ(read_file(path), stored("\n"));
+  }
+}
+
 TEST(UnitFiles, NamesAndUnitNumbers) {
   Scratch d;
   std::string cwd = std::filesystem::current_path().string();

@@ -88,6 +88,9 @@ void MAIN__() {
   say(6, " Slip functions are stored in Ramp_Slip.csv");
   say(6, " Fourier spectrum is stored in Ramp_Amp.csv");
 
+  // The two files are one run's: no other run changes either of them from
+  // before the first is written until the second is closed.
+  rio::hold_files(true);
   ramp::slip_series(p, w, ramp::slip_format(p.dt, p.nt, p.fc, p.tau2), shown);
 
   ramp::spectrum_params(p);
@@ -103,6 +106,7 @@ void MAIN__() {
   } else {
     ramp::spectrum(p, w, ramp::amp_format(p.dom, p.nom), shown);
   }
+  rio::hold_files(false);
   shown.clear();
 
   if (o.wait) {

@@ -44,6 +44,7 @@ void f_exit() {
       badfrom = f__errfrom;
     }
   }
+  hold_files(false);
   sys::files_closed();
   if (f__dying) return;
   // Nothing may interrupt the process's own end after this point.

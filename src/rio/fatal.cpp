@@ -42,6 +42,7 @@ const char* const F_err[] = {
     "non-positive record number",              // 130
     "I/O started while already doing I/O",     // 131
     "Temporary file name (TMPDIR?) too long",  // 132
+    "file is being written by another run",    // 133
 };
 static_assert(sizeof F_err / sizeof F_err[0] == MAXERR - 100 + 1, "one text per error number");
 
@@ -78,7 +79,12 @@ void f__fatal(int32_t n, const char* s, origin from) {
   sys::end_begins();
   f__unstatus();
   waiting_on w(2);  // the report may wait for standard error's reader
-  if (from != origin::runtime || (n >= 0 && n < 100)) {
+  if (n == kHeld && f__curunit != nullptr && f__curunit->name != nullptr) {
+    // In plain words: which file, and the run that holds it where known.
+    fprintf(stderr, "%s: %s is being written by another run", s, f__curunit->name);
+    if (f__holder > 0) fprintf(stderr, " (process %ld)", f__holder);
+    fputs("\n", stderr);
+  } else if (from != origin::runtime || (n >= 0 && n < 100)) {
     fprintf(stderr, "%s: %s\n", s, strerror(n));
     if (from == origin::uncut) fprintf(stderr, "endfile: %s\n", F_err[111 - 100]);
   } else if (n == -1) {
@@ -133,6 +139,8 @@ void sig_die(const char* s, int kill) {
     waiting_on w(2);
     fflush(stderr);
     fflush(stdout);
+    // A report's window stays open until it has been read.
+    if (f__reported) sys::keep_window();
     signal(SIGABRT, SIG_DFL);
     abort();
   }

@@ -56,7 +56,9 @@ struct unitrec {
   int32_t atend;
   int32_t written;  // the last transfer was a write
   int32_t scratch;
-  unitbuf out;  // its output buffer
+  unitbuf out;       // its output buffer
+  bool holds;        // its file is held against other runs, through hold_id
+  intptr_t hold_id;  // (units/hold.cpp)
 };
 
 // One operation of a parsed format.
@@ -125,6 +127,16 @@ int32_t f__nowwriting(unitrec* x);
 int32_t f__nowreading(unitrec* x);
 int32_t t_runc(const cllist* a);
 void g_char(const char* a, int32_t alen, char* b);
+// Holds the file of unit x, a named unit about to change it, against other
+// runs (units/hold.cpp): 0, or kHeld when another run holds it, with that
+// run's process id in f__holder (0 where the system does not tell). A unit
+// already holding, a special file and a file system that refuses holds give 0.
+int32_t f__hold(unitrec* x);
+// Ends the hold of unit x, once its stream is closed or about to be
+// reopened; at a close (at_close), between hold_files(true) and
+// hold_files(false) the hold is kept until the latter.
+void f__unhold(unitrec* x, bool at_close);
+extern long f__holder;
 // A named file's stream reads without buffering, so that the descriptor's
 // offset is always the stream's position and records can be written to the
 // descriptor directly; positioned at byte at.
@@ -223,7 +235,9 @@ void f__unstatus();
 bool f__status_yield(int fd);
 void f__restatus();
 extern const char* const F_err[];
-constexpr int32_t MAXERR = 132;
+// A file that another run holds: the report names it and that run.
+constexpr int32_t kHeld = 133;
+constexpr int32_t MAXERR = 133;
 
 // Signals. A handler acts at once only while no run-time call is in progress
 // (f__busy is 0); otherwise it leaves the signal in f__sigpend and the end of

@@ -81,6 +81,13 @@ extern const bool kWindows;
 bool status_shown();
 void status_line(const char* text);
 
+// Files written one after another as one run's set. A file that a unit
+// writes is held against other runs from before its first change until its
+// unit's close; between hold_files(true) and hold_files(false) each such
+// hold lasts past the close, until hold_files(false) ends them all, so that
+// no other run changes one file of the set while this run writes another.
+void hold_files(bool keep);
+
 // End of the run: writes "STOP <msg> statement executed" when len > 0, exits 0.
 [[noreturn]] void s_stop(const char* msg, int32_t len);
 void f_exit();

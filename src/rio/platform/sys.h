@@ -132,6 +132,32 @@ bool console_event(unsigned long type);
 // whose reader takes nothing. False for -1. Safe in a handler.
 bool stalled(int fd);
 
+// Holding a file against other runs that write it. What a hold came to:
+// taken; refused, as another process holds the file; or none, where none is
+// needed or to be had (a special file; a file system that refuses, as some
+// network mounts do), and the run goes on as if held.
+enum class held { taken, refused, none };
+
+// Holds the regular file open on fd against every other process that asks
+// for a hold on it, until release(*id) or the end of the process, however it
+// ends; closing fd or another descriptor of the file does not end it. When
+// refused, *holder is the process that holds it where the system tells,
+// else 0.
+held hold_file(int fd, intptr_t* id, long* holder);
+
+// Ends the hold id.
+void release(intptr_t id);
+
+// Opens name for writing as mode ("w" or "wb") does, creating a missing file,
+// but without emptying one that is there: the caller holds it, then cuts it.
+// Null, with errno set, when the open fails.
+FILE* open_uncut(const char* name, const char* mode);
+
+// Where the process has a console window of its own (started by a double
+// click), waits for Enter there, so that the window does not close with the
+// report just written; elsewhere returns at once.
+void keep_window();
+
 // Writes to standard error without the stream library: safe in a handler.
 // It never waits: what standard error cannot take at once (a pipe that is
 // full, its reader stalled) is lost.

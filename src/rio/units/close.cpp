@@ -14,6 +14,7 @@ void close_deleting(unitrec* b) {
   assert_signals_held();
   unitbuf_free(b);
   fclose(b->stream);
+  f__unhold(b, false);  // Windows deletes no file that a handle holds open
   if (b->name != nullptr) remove(b->name);
   free(b->name);
 }
@@ -26,9 +27,12 @@ int32_t close_keeping(unitrec* b, const cllist* a) {
   if (b->name == nullptr) return rc;
   FILE* f = b->stream;
   b->stream = nullptr;
-  if (fclose(f) != 0 && rc == 0) {
+  bool closed = fclose(f) == 0;
+  int e = errno;
+  f__unhold(b, true);
+  if (!closed && rc == 0) {
     f__curunit = b;
-    rc = f__error(a->err, errno, "close", origin::system);
+    rc = f__error(a->err, e, "close", origin::system);
   }
   free(b->name);
   return rc;

@@ -67,6 +67,23 @@ char* file_name(const olist* a) {
   return nullptr;
 }
 
+// Opens a file to be written from its start, as mode "w" does, for unit b,
+// and holds it against other runs. What a file that was there meanwhile
+// holds is cut by the first write (the unit is written and fresh), so that a
+// file that another run holds is left as it is. Null, with errno set (kHeld
+// when another run holds the file), when the open fails.
+FILE* open_new(unitrec* b) {
+  FILE* f = sys::open_uncut(b->name, f__w_mode[b->formatted]);
+  if (f == nullptr) return nullptr;
+  b->stream = f;
+  int32_t e = f__hold(b);
+  b->stream = nullptr;
+  if (e == 0) return f;
+  fclose(f);
+  errno = e;
+  return nullptr;
+}
+
 // Opens b's file: an existing file for reading and writing from its start,
 // else for reading only, else a new file; sets rwmode and written. A FIFO or
 // a device is opened for writing only: were the run its own reader, a reader
@@ -81,8 +98,7 @@ FILE* open_stream(unitrec* b) {
     b->rwmode = 3;
   } else if (!special && (f = fopen(name, f__r_mode[b->formatted])) != nullptr) {
     b->rwmode = 1;
-  } else if ((f = special ? sys::open_special(name, noted)
-                          : fopen(name, f__w_mode[b->formatted])) != nullptr) {
+  } else if ((f = special ? sys::open_special(name, noted) : open_new(b)) != nullptr) {
     b->out.pieces = special;
     b->rwmode = 2;
     b->written = 1;

@@ -9,12 +9,22 @@ namespace rio {
 namespace {
 
 // Reopens the file of unit x on its stream with mode, at the position the
-// stream had; null when the reopen fails (the old stream is closed then).
+// stream had; null when the reopen fails (the old stream is closed then). A
+// file that the unit held is held anew, as the hold was the old stream's;
+// null too when another run took it meanwhile.
 FILE* reopen_at(unitrec* x, const char* mode) {
   assert_signals_held();
   int64_t loc = sys::tell(sys::fd_of(x->stream));
+  bool held = x->holds;
+  f__unhold(x, false);
   FILE* f = freopen(x->name, mode, x->stream);
-  if (f != nullptr) f__unbuffer(f, loc);
+  if (f == nullptr) return nullptr;
+  f__unbuffer(f, loc);
+  x->stream = f;
+  if (held && f__hold(x) != 0) {
+    fclose(f);
+    return nullptr;
+  }
   return f;
 }
 
@@ -33,6 +43,11 @@ int32_t f__nowwriting(unitrec* x) {
       return 1;
     }
     x->rwmode = 3;
+  }
+  // The file is held before the unit's first change to it.
+  if (int32_t e = f__hold(x)) {
+    errno = e;
+    return 1;
   }
   x->written = 1;
   unitbuf_start(x, true, -1);  // a read may have moved it: the system is asked
