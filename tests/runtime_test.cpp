@@ -330,9 +330,11 @@ TEST(Death, SecondReportAbortsAtOnce) {
 // An interrupt ends the run with status 1 and leaves whole records. Raised
 // on the main thread between statements it acts at once; raised on another
 // thread (where Windows runs a console's Ctrl+C) during a statement, it acts
-// no earlier than the end of a run-time call, never inside one.
+// no earlier than the end of a run-time call, never inside one; raised while
+// the program holds signals off, at the end of the hold.
 TEST(Death, InterruptEndsTheRunAfterWholeRecords) {
-  for (bool other_thread : {false, true}) {
+  enum { main_thread, other_thread, program_hold };
+  for (int from : {main_thread, other_thread, program_hold}) {
     Scratch d;
     std::string path = d.file("i");
     auto body = [&] {
@@ -341,10 +343,16 @@ TEST(Death, InterruptEndsTheRunAfterWholeRecords) {
       rio::olist o = open_list(42, path.c_str());
       rio::f_open(&o);
       say(42, "before");
+      if (from == program_hold) {
+        rio::hold_signals(true);
+        raise(SIGINT);
+        say(42, "held");
+        rio::hold_signals(false);
+      }
       rio::cilist io{0, 42, 0, nullptr, 0};
       rio::s_wsle(&io);
       text("whole");
-      if (other_thread)
+      if (from == other_thread)
         std::thread([] { raise(SIGINT); }).join();
       else
         raise(SIGINT);
@@ -353,8 +361,12 @@ TEST(Death, InterruptEndsTheRunAfterWholeRecords) {
     };
     EXPECT_EXIT(body(), ::testing::ExitedWithCode(1), "^Interrupt\n$");
     std::string got = read_file(path);
-    EXPECT_TRUE(got == stored(" before\n") || (other_thread && got == stored(" before\n whole\n")))
-        << got;
+    if (from == program_hold)
+      EXPECT_EQ(got, stored(" before\n held\n"));
+    else
+      EXPECT_TRUE(got == stored(" before\n") ||
+                  (from == other_thread && got == stored(" before\n whole\n")))
+          << got;
   }
 }
 

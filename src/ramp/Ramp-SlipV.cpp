@@ -71,6 +71,10 @@ void enter(const std::string& dir) {
 }  // namespace
 
 void MAIN__() {
+  // The program's own work on the heap (the command line, the arrays, the
+  // warnings, the row formats) holds fatal signals off; its loops and the
+  // transform do not, so that a signal ends them at once.
+  rio::hold_signals(true);
   const ramp::options o = command_line();
   ramp::work w = arrays(o.nt);
   enter(o.directory);
@@ -78,6 +82,9 @@ void MAIN__() {
   ramp::progress shown(rio::status_shown());
 
   ramp::params p = ramp::series_params(o);
+  const std::string slip_format = ramp::slip_format(p.dt, p.nt, p.fc, p.tau2);
+  std::string amp_format;
+  rio::hold_signals(false);
 
   say(6);
   say(6, "Slip Velocity Function using Smooth Ramp Distribution");
@@ -91,7 +98,7 @@ void MAIN__() {
   // The two files are one run's: no other run changes either of them from
   // before the first is written until the second is closed.
   rio::hold_files(true);
-  ramp::slip_series(p, w, ramp::slip_format(p.dt, p.nt, p.fc, p.tau2), shown);
+  ramp::slip_series(p, w, slip_format, shown);
 
   ramp::spectrum_params(p);
 
@@ -104,7 +111,10 @@ void MAIN__() {
     // them: warn, leave the spectrum out and go on to the prompt.
     say(6, "from Ramp: nfast > MOM !", p.nfast, w.MOM);
   } else {
-    ramp::spectrum(p, w, ramp::amp_format(p.dom, p.nom), shown);
+    rio::hold_signals(true);
+    amp_format = ramp::amp_format(p.dom, p.nom);
+    rio::hold_signals(false);
+    ramp::spectrum(p, w, amp_format, shown);
   }
   rio::hold_files(false);
   shown.clear();

@@ -88,6 +88,12 @@ void status_line(const char* text);
 // no other run changes one file of the set while this run writes another.
 void hold_files(bool keep);
 
+// Holds fatal signals off from hold_signals(true) to the matching
+// hold_signals(false), for the program's own work on the heap between
+// run-time calls: a signal that comes meanwhile ends the run at the end of
+// the hold, so that its handler never meets the heap half changed.
+void hold_signals(bool hold);
+
 // End of the run: writes "STOP <msg> statement executed" when len > 0, exits 0.
 [[noreturn]] void s_stop(const char* msg, int32_t len);
 void f_exit();

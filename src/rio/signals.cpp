@@ -84,6 +84,15 @@ void f_setsig() {
   sys::on_signal(SIGTERM, sigtdie, false);
 }
 
+void hold_signals(bool hold) {
+  if (hold) {
+    f__busy = f__busy + 1;
+    return;
+  }
+  f__busy = f__busy - 1;
+  if (f__busy == 0 && f__sigpend != 0) f__sigact();
+}
+
 // Acts on the signal that arrived during a run-time call.
 void f__sigact() {
   int signo = f__sigpend.exchange(0);
