@@ -18,40 +18,21 @@ using namespace testing_support;
 namespace {
 
 #ifndef _WIN32
-// The standard output of a shell command, and its status.
-std::string output(const std::string& cmd, int* status) {
-  std::string text;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return text;
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
-  *status = pclose(p);
-  return text;
-}
-
-bool has(const char* tool) {
-  return std::system(("command -v " + std::string(tool) + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// The options named in text: "-r" and "--rise-time" of "-r, --rise-time=SECONDS".
-std::set<std::string> options_in(const std::string& text) {
+// The options named in the lines where keep(line, the line before) holds:
+// "-r" and "--rise-time" of "-r, --rise-time=SECONDS".
+template <class Keep>
+std::set<std::string> options_in(const std::vector<std::string>& text, Keep keep) {
   static const std::regex option(R"((^|[ ,[])(--?[A-Za-z][-A-Za-z]*))");
   std::set<std::string> names;
-  for (std::sregex_iterator i(text.begin(), text.end(), option), end; i != end; ++i)
-    names.insert((*i)[2]);
+  for (size_t n = 0; n < text.size(); ++n) {
+    const std::string& l = text[n];
+    if (!keep(l, n > 0 ? text[n - 1] : std::string())) continue;
+    for (std::sregex_iterator i(l.begin(), l.end(), option), end; i != end; ++i)
+      names.insert((*i)[2]);
+  }
   return names;
 }
 
-// The lines of text whose number n has keep(n, line).
-template <class Keep>
-std::string lines_of(const std::string& text, Keep keep) {
-  std::istringstream in(text);
-  std::string kept;
-  int n = 0;
-  for (std::string line; std::getline(in, line); ++n)
-    if (keep(n, line)) kept += line + "\n";
-  return kept;
-}
 #endif
 
 TEST(Manual, NamesTheOptionsOfHelp) {
@@ -63,21 +44,19 @@ TEST(Manual, NamesTheOptionsOfHelp) {
   ASSERT_EQ(status, 0);
   // Help: the indented lines that start with an option. The page: the tag
   // line after each .TP of its OPTIONS section, its escapes removed.
-  auto help_names = options_in(lines_of(help, [](int, const std::string& l) {
+  auto help_names = options_in(lines(help), [](const std::string& l, const std::string&) {
     size_t at = l.find_first_not_of(' ');
     return at > 0 && at != std::string::npos && l[at] == '-';
-  }));
+  });
   std::string page = read_file(RAMP_MANUAL);
   page = std::regex_replace(page, std::regex(R"(\\f[BIRP]|")"), "");
   page = std::regex_replace(page, std::regex(R"(\\-)"), "-");
   size_t from = page.find("\n.SH OPTIONS"), to = page.find("\n.SH", from + 1);
   ASSERT_NE(from, std::string::npos);
   std::string options = page.substr(from, to - from);
-  int after_tp = -2;
-  auto page_names = options_in(lines_of(options, [&](int n, const std::string& l) {
-    if (l == ".TP") after_tp = n;
-    return n == after_tp + 1;
-  }));
+  auto page_names = options_in(lines(options), [](const std::string&, const std::string& before) {
+    return before == ".TP";
+  });
   EXPECT_EQ(page_names.size(), 14u);  // 6 short, 8 long
   EXPECT_EQ(page_names, help_names);
 #endif
@@ -116,7 +95,9 @@ TEST(ReadingTheFiles, ReadmeLinesReadARun) {
 #ifdef _WIN32
   GTEST_SKIP() << "the README's Python lines are checked on Linux";
 #else
-  if (std::system("/usr/bin/python3 -c 'import numpy, pandas' >/dev/null 2>&1") != 0)
+  int imported = -1;
+  output("/usr/bin/python3 -c 'import numpy, pandas' 2>&1", &imported);
+  if (imported != 0)
     GTEST_SKIP() << "numpy or pandas does not import in /usr/bin/python3 "
                     "(apt-get install python3-numpy python3-pandas)";
   std::string readme = read_file(RAMP_SOURCE_DIR "/README.md");
@@ -124,10 +105,10 @@ TEST(ReadingTheFiles, ReadmeLinesReadARun) {
   ASSERT_NE(section, std::string::npos);
   size_t from = readme.find("```python\n", section), to = readme.find("```\n", from + 1);
   ASSERT_NE(from, std::string::npos);
-  std::string lines = readme.substr(from + 10, to - from - 10);
+  std::string python = readme.substr(from + 10, to - from - 10);
   Scratch d;
   ASSERT_EQ(code(run({.dir = d.path()})), 0);
-  write_file(d.file("read.py"), lines + R"(
+  write_file(d.file("read.py"), python + R"(
 print("|".join(slip.columns), "|".join(amp.columns), int(slip.isna().sum().sum() + amp.isna().sum().sum()))
 print(*slip.shape, *amp.shape, *slip_array.shape, *amp_array.shape)
 print(*(repr(float(v)) for v in (slip.iloc[2, 1], slip_array[-1, 3], amp.iloc[-1, 2], amp_array[0, 1])))
@@ -147,23 +128,15 @@ print(*(repr(float(v)) for v in (slip.iloc[2, 1], slip_array[-1, 3], amp.iloc[-1
   EXPECT_EQ(amp_names, "freq(Hz)|abs(vel)|abs(acc)");
   EXPECT_EQ(nan, 0);
   // The rows and fields of the files Python read.
-  struct {
-    std::string slip, amp;
-  } f{read_file(d.file("Ramp_Slip.csv")), read_file(d.file("Ramp_Amp.csv"))};
-  auto field = [](const std::string& file, int n, int k) {
-    std::istringstream line(lines_of(file, [n](int i, const std::string&) { return i == n; }));
-    std::string s;
-    for (int i = 0; i <= k; ++i) std::getline(line, s, ',');
-    return std::strtod(s.c_str(), nullptr);
-  };
-  int slip_rows = static_cast<int>(std::count(f.slip.begin(), f.slip.end(), '\n')) - 1;
-  int amp_rows = static_cast<int>(std::count(f.amp.begin(), f.amp.end(), '\n')) - 1;
+  std::vector<std::string> slip = lines(read_file(d.file("Ramp_Slip.csv")));
+  std::vector<std::string> amp = lines(read_file(d.file("Ramp_Amp.csv")));
+  int slip_rows = static_cast<int>(slip.size()) - 1, amp_rows = static_cast<int>(amp.size()) - 1;
   EXPECT_EQ(std::vector<int>(rows, rows + 8),
             std::vector<int>({slip_rows, 4, amp_rows, 3, slip_rows, 4, amp_rows, 3}));
-  EXPECT_EQ(values[0], field(f.slip, 3, 1));
-  EXPECT_EQ(values[1], field(f.slip, slip_rows, 3));
-  EXPECT_EQ(values[2], field(f.amp, amp_rows, 2));
-  EXPECT_EQ(values[3], field(f.amp, 1, 1));
+  EXPECT_EQ(values[0], fields(slip[3])[1]);
+  EXPECT_EQ(values[1], fields(slip.back())[3]);
+  EXPECT_EQ(values[2], fields(amp.back())[2]);
+  EXPECT_EQ(values[3], fields(amp[1])[1]);
   EXPECT_GT(values[2], 0.0);
 #endif
 }

@@ -19,8 +19,7 @@ uint32_t big_endian(const std::string& s, size_t at) {
 }
 
 TEST(Plot, ScriptDrawsThePictureOfARun) {
-  if (std::system("command -v gnuplot >/dev/null 2>&1") != 0)
-    GTEST_SKIP() << "gnuplot is not installed (apt-get install gnuplot-nox)";
+  if (!has("gnuplot")) GTEST_SKIP() << "gnuplot is not installed (apt-get install gnuplot-nox)";
   // The default run, and one at another rise time given to the script.
   struct Case {
     std::vector<std::string> args;
@@ -33,8 +32,9 @@ TEST(Plot, ScriptDrawsThePictureOfARun) {
     ASSERT_EQ(code(run({.dir = d.path(), .args = k.args})), 0);
     std::string cmd =
         "cd '" + d.path() + "' && gnuplot " + k.define + "'" RAMP_SOURCE_DIR "/tools/plot.gp' 2>&1";
-    int status = std::system(cmd.c_str());
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    int status = -1;
+    std::string said = output(cmd, &status);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << said;
     std::string png = read_file(d.file("Ramp.png"));
     ASSERT_GT(png.size(), 24u);
     EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
