@@ -213,6 +213,19 @@ TEST(Faults, FullDeviceOrSizeLimitAtSeveralPoints) {
   }
 }
 
+// Standard output on a file that a size limit cuts short, where no close
+// cuts it: the console ends after its last whole record.
+TEST(Faults, StandardOutputOnAFileUnderASizeLimit) {
+  POSIX_ONLY("file-size limits");
+  Scratch d;
+  write_file(d.file("console"), "");
+  Result r = run({.dir = d.path(), .stdout_path = d.file("console"), .file_size_limit = 100});
+  expect_fatal(r, "write: File too large\n");
+  std::string console = read_file(d.file("console"));
+  EXPECT_TRUE(whole_records(console, kConsole)) << console.size();
+  EXPECT_GT(console.size(), 50u);
+}
+
 // A FIFO whose reader leaves early: a broken pipe, reported, within seconds.
 TEST(Faults, FifoWhoseReaderLeaves) {
   POSIX_ONLY("FIFOs");
