@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform.h"
 #include "spawn.h"
 
 using namespace testing_support;
@@ -21,6 +22,7 @@ uint32_t big_endian(const std::string& s, size_t at) {
 // The script reads each run's own values from its files (the last time, the
 // velocity's peak and its time, the spectrum's frequencies), and draws them.
 TEST(Plot, ScriptDrawsThePictureOfARun) {
+  POSIX_ONLY("the commands are a POSIX shell's");
   if (!has("gnuplot")) GTEST_SKIP() << "gnuplot is not installed (apt-get install gnuplot-nox)";
   // The default run, and one at another rise time given to the script.
   struct Case {

@@ -25,7 +25,7 @@ build() { cmake --build build -j"$jobs" >build.log 2>&1; }
 # The names of the tests that failed, on one line.
 suite() {
   ctest --test-dir build -j"$jobs" --timeout 300 >test.log 2>&1 && return 0
-  sed -n '/tests FAILED:/,$ s/^[[:space:]]*[0-9]* - \([^ ]*\) (.*/\1/p' test.log | tr '\n' ' '
+  sed -n '/tests FAILED:/,$ s/^[[:space:]]*[0-9]* - \([^ ]*\) (.*/\1/p' test.log | tr '\n' ' ' | sed 's/ $//'
   return 1
 }
 
