@@ -19,40 +19,21 @@ using namespace testing_support;
 namespace {
 
 #ifndef _WIN32
-// The standard output of a shell command, and its status.
-std::string output(const std::string& cmd, int* status) {
-  std::string text;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return text;
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
-  *status = pclose(p);
-  return text;
-}
-
-bool has(const char* tool) {
-  return std::system(("command -v " + std::string(tool) + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// The options named in text: "-r" and "--rise-time" of "-r, --rise-time=SECONDS".
-std::set<std::string> options_in(const std::string& text) {
+// The options named in the lines where keep(line, the line before) holds:
+// "-r" and "--rise-time" of "-r, --rise-time=SECONDS".
+template <class Keep>
+std::set<std::string> options_in(const std::vector<std::string>& text, Keep keep) {
   static const std::regex option(R"((^|[ ,[])(--?[A-Za-z][-A-Za-z]*))");
   std::set<std::string> names;
-  for (std::sregex_iterator i(text.begin(), text.end(), option), end; i != end; ++i)
-    names.insert((*i)[2]);
+  for (size_t n = 0; n < text.size(); ++n) {
+    const std::string& l = text[n];
+    if (!keep(l, n > 0 ? text[n - 1] : std::string())) continue;
+    for (std::sregex_iterator i(l.begin(), l.end(), option), end; i != end; ++i)
+      names.insert((*i)[2]);
+  }
   return names;
 }
 
-// The lines of text whose number n has keep(n, line).
-template <class Keep>
-std::string lines_of(const std::string& text, Keep keep) {
-  std::istringstream in(text);
-  std::string kept;
-  int n = 0;
-  for (std::string line; std::getline(in, line); ++n)
-    if (keep(n, line)) kept += line + "\n";
-  return kept;
-}
 #endif
 
 TEST(Manual, NamesTheOptionsOfHelp) {
@@ -64,21 +45,19 @@ TEST(Manual, NamesTheOptionsOfHelp) {
   ASSERT_EQ(status, 0);
   // Help: the indented lines that start with an option. The page: the tag
   // line after each .TP of its OPTIONS section, its escapes removed.
-  auto help_names = options_in(lines_of(help, [](int, const std::string& l) {
+  auto help_names = options_in(lines(help), [](const std::string& l, const std::string&) {
     size_t at = l.find_first_not_of(' ');
     return at > 0 && at != std::string::npos && l[at] == '-';
-  }));
+  });
   std::string page = read_file(RAMP_MANUAL);
   page = std::regex_replace(page, std::regex(R"(\\f[BIRP]|")"), "");
   page = std::regex_replace(page, std::regex(R"(\\-)"), "-");
   size_t from = page.find("\n.SH OPTIONS"), to = page.find("\n.SH", from + 1);
   ASSERT_NE(from, std::string::npos);
   std::string options = page.substr(from, to - from);
-  int after_tp = -2;
-  auto page_names = options_in(lines_of(options, [&](int n, const std::string& l) {
-    if (l == ".TP") after_tp = n;
-    return n == after_tp + 1;
-  }));
+  auto page_names = options_in(lines(options), [](const std::string&, const std::string& before) {
+    return before == ".TP";
+  });
   EXPECT_EQ(page_names.size(), 14u);  // 6 short, 8 long
   EXPECT_EQ(page_names, help_names);
 #endif
@@ -166,14 +145,14 @@ TEST_P(ReadingTheFiles, ReadmeLinesReadARun) {
   std::string fence = "```" + std::string(r.language) + "\n";
   size_t from = readme.find(fence, section), to = readme.find("```\n", from + 1);
   ASSERT_NE(from, std::string::npos);
-  std::string lines = readme.substr(from + fence.size(), to - from - fence.size());
+  std::string code_lines = readme.substr(from + fence.size(), to - from - fence.size());
   // The default run, and a slow slip whose velocity and acceleration are E
   // fields and whose frequencies have seven decimals.
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{}, {"-r", "86400", "-d", "600", "-n", "1024", "--no-wait"}}) {
     Scratch d;
     ASSERT_EQ(code(run({.dir = d.path(), .args = args})), 0);
-    write_file(d.file(r.script), lines + r.report);
+    write_file(d.file(r.script), code_lines + r.report);
     int status = -1;
     std::string got = output("cd '" + d.path() + "' && " + r.run, &status);
     ASSERT_EQ(status, 0) << got;
@@ -190,17 +169,9 @@ TEST_P(ReadingTheFiles, ReadmeLinesReadARun) {
     EXPECT_EQ(nan, 0);
     // The rows and fields of the files the reader read; its shapes, those of
     // each file's table (and, from Python, of each file's array too).
-    struct {
-      std::string slip, amp;
-    } f{read_file(d.file("Ramp_Slip.csv")), read_file(d.file("Ramp_Amp.csv"))};
-    auto field = [](const std::string& file, int n, int k) {
-      std::istringstream line(lines_of(file, [n](int i, const std::string&) { return i == n; }));
-      std::string s;
-      for (int i = 0; i <= k; ++i) std::getline(line, s, ',');
-      return std::strtod(s.c_str(), nullptr);
-    };
-    int slip_rows = static_cast<int>(std::count(f.slip.begin(), f.slip.end(), '\n')) - 1;
-    int amp_rows = static_cast<int>(std::count(f.amp.begin(), f.amp.end(), '\n')) - 1;
+    std::vector<std::string> slip = lines(read_file(d.file("Ramp_Slip.csv")));
+    std::vector<std::string> amp = lines(read_file(d.file("Ramp_Amp.csv")));
+    int slip_rows = static_cast<int>(slip.size()) - 1, amp_rows = static_cast<int>(amp.size()) - 1;
     std::istringstream shape_in(shapes);
     std::vector<int> rows{std::istream_iterator<int>(shape_in), {}}, want;
     while (want.size() < std::max<size_t>(rows.size(), 4))
@@ -208,10 +179,10 @@ TEST_P(ReadingTheFiles, ReadmeLinesReadARun) {
     EXPECT_EQ(rows, want) << got;
     // Each value as the file's text reads, to the last bit or within a few
     // units of it where the reader's own conversion rounds twice.
-    EXPECT_DOUBLE_EQ(values[0], field(f.slip, 3, 1));
-    EXPECT_DOUBLE_EQ(values[1], field(f.slip, slip_rows, 3));
-    EXPECT_DOUBLE_EQ(values[2], field(f.amp, amp_rows, 2));
-    EXPECT_DOUBLE_EQ(values[3], field(f.amp, 1, 1));
+    EXPECT_DOUBLE_EQ(values[0], fields(slip[3])[1]);
+    EXPECT_DOUBLE_EQ(values[1], fields(slip.back())[3]);
+    EXPECT_DOUBLE_EQ(values[2], fields(amp.back())[2]);
+    EXPECT_DOUBLE_EQ(values[3], fields(amp[1])[1]);
     EXPECT_GT(values[2], 0.0);
   }
 #endif

@@ -22,8 +22,11 @@ inline const std::string kConsole = stored(
     "\n"
     " Hit any key to stop\n");
 
-// The console records written before Ramp_Slip.csv is opened.
+// The console records written before Ramp_Slip.csv is opened, and before
+// Ramp_Amp.csv is.
 inline const std::string kConsoleBeforeFiles =
     kConsole.substr(0, kConsole.find(stored("\n\n  DUR")) + kLineEnd.size());
+inline const std::string kConsoleBeforeAmpFile =
+    kConsole.substr(0, kConsole.find(stored("\n\n Hit")) + kLineEnd.size());
 
 }  // namespace testing_support

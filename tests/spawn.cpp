@@ -23,11 +23,9 @@ namespace {
 const std::string& program(bool unprivileged) {
   static const std::string built = RAMP_PROGRAM;
   if (!unprivileged) return built;
+  static const Scratch dir(true);
   static const std::string copy = [] {
-    char templ[] = "/tmp/ramp-bin-XXXXXX";
-    std::string dir = mkdtemp(templ);
-    chmod(dir.c_str(), 0755);
-    std::string path = dir + "/Ramp-SlipV";
+    std::string path = dir.file("Ramp-SlipV");
     std::filesystem::copy_file(built, path);
     chmod(path.c_str(), 0755);
     return path;
@@ -94,6 +92,10 @@ Child::Child(const Run& run) {
 }
 
 int read_some(int fd, char* buf, size_t n) { return static_cast<int>(read(fd, buf, n)); }
+
+bool has(const std::string& tool) {
+  return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 void Child::signal(int signo) { kill(pid_, signo); }
 

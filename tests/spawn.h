@@ -66,6 +66,17 @@ class Scratch {
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& text);
 
+// The lines of stored text, without their line ends.
+std::vector<std::string> lines(const std::string& text);
+// The numbers of a row of comma-separated fields; empty fields are left out.
+std::vector<double> fields(const std::string& row);
+
+// The standard output of a shell command; its status (as from waitpid) in
+// *status when given.
+std::string output(const std::string& command, int* status = nullptr);
+// Whether a tool is found on the search path.
+bool has(const std::string& tool);
+
 // The exit status, or 128 + the signal number for a run ended by a signal.
 int code(const Result& r);
 

@@ -1,10 +1,11 @@
 // What the spawning helpers share on every platform: waiting for a child's
-// output, files read and written whole, a complete run's files, and the exit
-// code of a run.
+// output, files read and written whole and split in lines and fields, a shell
+// command's output, a complete run's files, and the exit code of a run.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -36,6 +37,32 @@ std::string read_file(const std::string& path) {
 
 void write_file(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> v;
+  std::istringstream s(unstored(text));
+  for (std::string l; std::getline(s, l);) v.push_back(l);
+  return v;
+}
+
+std::vector<double> fields(const std::string& row) {
+  std::vector<double> v;
+  std::istringstream s(row);
+  for (std::string f; std::getline(s, f, ',');)
+    if (!f.empty()) v.push_back(std::stod(f));
+  return v;
+}
+
+std::string output(const std::string& command, int* status) {
+  std::string text;
+  FILE* p = popen(command.c_str(), "r");
+  if (p == nullptr) return text;
+  char buf[4096];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
+  int s = pclose(p);
+  if (status != nullptr) *status = s;
+  return text;
 }
 
 const Files& complete() {

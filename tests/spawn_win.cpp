@@ -90,6 +90,10 @@ Child::Child(const Run& run) {
   }
 }
 
+bool has(const std::string& tool) {
+  return std::system(("where " + tool + " >nul 2>&1").c_str()) == 0;
+}
+
 int read_some(int fd, char* buf, size_t n) {
   return static_cast<int>(_read(fd, buf, static_cast<unsigned>(n)));
 }

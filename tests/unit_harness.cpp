@@ -1,12 +1,8 @@
 #include "unit_harness.h"
 
-#include <unistd.h>
-
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "spawn.h"
 #include "statements.h"
 
 namespace testing_support {
@@ -18,19 +14,14 @@ rio::olist open_list(int32_t unit, const char* name, const char* stat, int32_t e
 }
 
 std::string on_unit(const std::function<void()>& body) {
-  std::string templ = (std::filesystem::temp_directory_path() / "ramp-unit-XXXXXX").string();
-  char* path = templ.data();
-  close(mkstemp(path));
-  rio::olist o = open_list(kUnit, path);
+  Scratch d;
+  std::string path = d.file("unit");
+  rio::olist o = open_list(kUnit, path.c_str());
   rio::f_open(&o);
   body();
   rio::cllist c{0, kUnit, nullptr};
   rio::f_clos(&c);
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  unlink(path);
-  return unstored(s.str());
+  return unstored(read_file(path));
 }
 
 std::string lio(const std::function<void()>& items) {
