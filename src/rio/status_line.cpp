@@ -1,5 +1,6 @@
 // The status line: one line of progress on standard error, on a terminal
 // only, rewritten in place and erased before any report or signal text.
+#include <algorithm>
 #include <cstring>
 
 #include "internal.h"
