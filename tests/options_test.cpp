@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
-#include <cmath>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -126,23 +125,25 @@ TEST(OptionParsing, ValuesAndFaults) {
   EXPECT_EQ(ramp::parse_options(folder, false).opts.directory, ".");
 }
 
-// Texts at random, of every length and exponent: the reader of the options
+// Texts at random, of many lengths and exponents: the reader of the options
 // gives the double that the library's own reader gives, where it has one
 // (std::from_chars, or else the C library's in the "C" locale).
 TEST(OptionParsing, NumbersReadAsTheLibraryReadsThem) {
   std::mt19937_64 gen(20261209);
   for (int i = 0; i < 20000; ++i) {
-    std::string text = std::to_string(gen() % 100000) + "." + std::to_string(gen()) +
-                       std::to_string(gen() >> (gen() % 64)) + "e" +
-                       std::to_string(static_cast<int>(gen() % 660) - 330);
+    std::string text = std::to_string(gen() % 100000) + ".";
+    text += std::to_string(gen());
+    uint64_t more = gen();
+    text += std::to_string(more >> (more % 64)) + "e";
+    text += std::to_string(static_cast<int>(gen() % 600) - 300);
     double x = 0, want = 0;
 #ifdef __cpp_lib_to_chars
     std::from_chars(text.data(), text.data() + text.size(), want);
 #else
     want = std::strtod(text.c_str(), nullptr);
 #endif
-    ASSERT_TRUE(ramp::read_decimal(text, &x) || std::isinf(want)) << text;
-    if (!std::isinf(want)) ASSERT_EQ(x, want) << text;
+    ASSERT_TRUE(ramp::read_decimal(text, &x)) << text;
+    ASSERT_EQ(x, want) << text;
   }
 }
 

@@ -54,8 +54,10 @@ FILE* open_special(const char* name, bool (*noted)());
 // Gives the standard descriptor fd, when it is a pipe, a FIFO or a terminal,
 // a description of its own whose writes return instead of blocking, so that
 // write() waits for room through wait(); the process that shares the old
-// description is not affected. Elsewhere (a file, a socket) nothing changes.
-// True when it did.
+// description is not affected. Where the system cannot give one (no /proc),
+// the shared description stays as it is, and write() waits for room through
+// wait() before each write to it. Elsewhere (a file, a socket) nothing
+// changes. True for a pipe, a FIFO or a terminal.
 bool own_description(int fd);
 
 // A write of at most this many bytes to a pipe or a FIFO reaches it whole or
