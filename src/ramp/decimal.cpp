@@ -157,7 +157,7 @@ double nearest(const decimal& d) {
     if (i > 0) shift_right_1(m);
   }
   // 53 bits kept, fewer where the value is below the smallest normal double.
-  int64_t excess = std::max<int64_t>(std::bit_width(q) - 53, shift - 1074);
+  int64_t excess = std::max(static_cast<int64_t>(std::bit_width(q)) - 53, shift - 1074);
   if (excess > 56) return 0;
   uint64_t kept = q >> excess, rest = q & ((uint64_t{1} << excess) - 1);
   uint64_t half = uint64_t{1} << (excess - 1);
