@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "decimal.h"
 #include "layout.h"
 
 namespace {
@@ -43,6 +47,33 @@ TEST(OptionParsing, ValuesAndFaults) {
        1 << 24,
        5e-4},
       {{"-n", "2", "-r", "1e9", "-d", "1e-9"}, action::run, "", 1e9, 1e-9, 2, 5e8},
+      // Every text gives the double of the same literal, on every library: a
+      // tie between two doubles goes to the even one, anything past it up.
+      {{"-r", "1.00000000000000011102230246251565404236316680908203125", "-d",
+        "1.000000000000000111022302462515654042363166809082031250001", "-c",
+        "999999999.999999940395355224609375"},
+       action::run,
+       "",
+       1.0,
+       1.0000000000000002,
+       8192,
+       1e9},
+      {{"-r", "3.79999999999999982236431605997495353221893310546875", "-d",
+        "0.0100000000000000000000000000000000000000000000000000000000001", "-c",
+        "999999999.9999999403953552246093749999999999999999999"},
+       action::run,
+       "",
+       3.8,
+       0.01,
+       8192,
+       999999999.99999988},
+      {{"-r", "38e-1", "-d", "1000000e-8", "-c", ".000000001"},
+       action::run,
+       "",
+       3.8,
+       0.01,
+       8192,
+       1e-9},
       {{"-h"}, action::help},
       {{"--no-wait", "--version"}, action::version},
       {{"-r", "3.8x"}, action::usage_error, "'3.8x' for --rise-time: a number of seconds"},
@@ -50,6 +81,11 @@ TEST(OptionParsing, ValuesAndFaults) {
       {{"-n", "2x"}, action::usage_error, "'2x' for --samples: a power of two"},
       {{"-r", "nan"}, action::usage_error, "'nan'"},
       {{"-r", "inf"}, action::usage_error, "'inf'"},
+      {{"-r", "+1"}, action::usage_error, "'+1'"},
+      {{"-r", " 1"}, action::usage_error, "' 1'"},
+      {{"-r", "0x1p3"}, action::usage_error, "'0x1p3'"},
+      {{"-r", "1e"}, action::usage_error, "'1e'"},
+      {{"-r", "."}, action::usage_error, "'.'"},
       {{"-d", "1e999"}, action::usage_error, "'1e999'"},
       {{"-c", "0"}, action::usage_error, "'0' for --centre"},
       {{"-d", "-0.01"}, action::usage_error, "'-0.01' for --dt"},
@@ -88,6 +124,28 @@ TEST(OptionParsing, ValuesAndFaults) {
   std::vector<const char*> help{"/?"}, folder{"-C", "."};
   EXPECT_EQ(ramp::parse_options(help, true).what, action::help);
   EXPECT_EQ(ramp::parse_options(folder, false).opts.directory, ".");
+}
+
+// Texts at random, of many lengths and exponents: the reader of the options
+// gives the double that the library's own reader gives, where it has one
+// (std::from_chars, or else the C library's in the "C" locale).
+TEST(OptionParsing, NumbersReadAsTheLibraryReadsThem) {
+  std::mt19937_64 gen(20261209);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text = std::to_string(gen() % 100000) + ".";
+    text += std::to_string(gen());
+    uint64_t more = gen();
+    text += std::to_string(more >> (more % 64)) + "e";
+    text += std::to_string(static_cast<int>(gen() % 600) - 300);
+    double x = 0, want = 0;
+#ifdef __cpp_lib_to_chars
+    std::from_chars(text.data(), text.data() + text.size(), want);
+#else
+    want = std::strtod(text.c_str(), nullptr);
+#endif
+    ASSERT_TRUE(ramp::read_decimal(text, &x)) << text;
+    ASSERT_EQ(x, want) << text;
+  }
 }
 
 TEST(OptionParsing, WarningsOfUnwiseParameters) {

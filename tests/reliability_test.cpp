@@ -291,7 +291,8 @@ TEST(Faults, ClosedStandardOutput) {
 
 // A run that waits for the system is still ended by a signal, within a
 // second: a FIFO without a reader (the open waits), a FIFO whose reader
-// stalls and standard output on a full pipe (the write waits).
+// stalls and standard output on a full pipe (the write waits), whose
+// description, shared with the test as with a shell, is left as it was.
 TEST(Signals, EndTheRunWhileItWaits) {
   POSIX_ONLY("FIFOs and signals sent from outside");
   enum Where { no_reader, stalled_reader, full_stdout };
@@ -301,7 +302,8 @@ TEST(Signals, EndTheRunWhileItWaits) {
   };
   for (Case k :
        {Case{no_reader, SIGINT}, Case{no_reader, SIGTERM}, Case{stalled_reader, SIGINT},
-        Case{stalled_reader, SIGTERM}, Case{stalled_reader, SIGHUP}, Case{full_stdout, SIGINT}}) {
+        Case{stalled_reader, SIGTERM}, Case{stalled_reader, SIGHUP}, Case{full_stdout, SIGINT},
+        Case{full_stdout, SIGTERM}, Case{full_stdout, SIGHUP}}) {
     SCOPED_TRACE("case " + std::to_string(k.where) + ", signal " + std::to_string(k.signo));
     Scratch d;
     std::string fifo = d.file(k.where == full_stdout ? "console" : "Ramp_Slip.csv");
@@ -311,12 +313,17 @@ TEST(Signals, EndTheRunWhileItWaits) {
     if (k.where == full_stdout)
       while (write(reader, std::string(4096, 'x').data(), 4096) > 0) {
       }
-    Child c({.dir = d.path(), .stdout_path = k.where == full_stdout ? fifo : "", .alarm_s = 20});
+    int shared = k.where == full_stdout ? open(fifo.c_str(), O_WRONLY) : -1;
+    Child c({.dir = d.path(), .stdout_fd = shared, .alarm_s = 20});
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     auto t0 = std::chrono::steady_clock::now();
     c.signal(k.signo);
     Result r = c.finish();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
+    if (shared >= 0) {
+      EXPECT_EQ(fcntl(shared, F_GETFL) & O_NONBLOCK, 0);
+      close(shared);
+    }
     if (k.where == stalled_reader) {  // what the reader still finds: whole records
       std::string got(1 << 17, 0);
       ssize_t n = read(reader, got.data(), got.size());

@@ -42,7 +42,9 @@ Child::Child(const Run& run) {
   pid_ = fork();
   if (pid_ == 0) {
     dup2(in[0], 0);
-    if (run.stdout_path.empty()) {
+    if (run.stdout_fd >= 0) {
+      dup2(run.stdout_fd, 1);
+    } else if (run.stdout_path.empty()) {
       dup2(out[1], 1);
     } else {
       int fd = open(run.stdout_path.c_str(), O_WRONLY);

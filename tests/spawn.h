@@ -14,6 +14,7 @@ struct Run {
   std::string input;              // written to standard input, which is then closed
   bool keep_stdin = false;        // leave standard input open after the input
   std::string stdout_path;        // standard output to this file instead of a pipe
+  int stdout_fd = -1;             // or to this descriptor, its description shared (POSIX)
   bool unprivileged = false;
   bool ignore_sigint = false;
   bool close_stdout = false;       // start with standard output closed

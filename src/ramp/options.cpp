@@ -3,10 +3,11 @@
 #include "options.h"
 
 #include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
+
+#include "decimal.h"
 
 #ifndef RAMP_VERSION
 #define RAMP_VERSION "0"
@@ -86,14 +87,6 @@ std::string in_quotes(std::string_view s) { return "'" + std::string(s) + "'"; }
 // The option as the user should read it in a message: "--dt" or "-d".
 std::string shown(const option_def& s) { return "--" + std::string(s.long_name); }
 
-// Reads a whole decimal number; false for anything else, NaN, infinities
-// and values out of a double's range included.
-bool read_double(std::string_view v, double* x) {
-  const char* end = v.data() + v.size();
-  auto r = std::from_chars(v.data(), end, *x, std::chars_format::general);
-  return !v.empty() && r.ec == std::errc() && r.ptr == end && std::isfinite(*x);
-}
-
 // The two powers of two around n, for the message.
 std::string nearest_powers(int64_t n) {
   int64_t lo = 2;
@@ -108,7 +101,7 @@ std::string take(const option_def& s, std::string_view v, options* o) {
                     std::string(accepts(s.k)) + " is needed";
   if (s.k == kind::seconds) {
     double x = 0;
-    if (!read_double(v, &x) || x < kMinSeconds || x > kMaxSeconds) return bad;
+    if (!read_decimal(v, &x) || x < kMinSeconds || x > kMaxSeconds) return bad;
     o->*s.seconds = x;
   } else if (s.k == kind::samples) {
     int64_t n = 0;

@@ -4,6 +4,7 @@
 // sys_win.cpp); the run-time's operations above it are the same everywhere.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -54,13 +55,20 @@ FILE* open_special(const char* name, bool (*noted)());
 // Gives the standard descriptor fd, when it is a pipe, a FIFO or a terminal,
 // a description of its own whose writes return instead of blocking, so that
 // write() waits for room through wait(); the process that shares the old
-// description is not affected. Elsewhere (a file, a socket) nothing changes.
-// True when it did.
+// description is not affected. Where the system cannot give one (no /proc),
+// the shared description stays as it is, and write() waits for room through
+// wait() before each write to it. Elsewhere (a file, a socket) nothing
+// changes. True for a pipe, a FIFO or a terminal.
 bool own_description(int fd);
 
 // A write of at most this many bytes to a pipe or a FIFO reaches it whole or
-// not at all.
+// not at all: 4 KiB, or less where the system promises less (PIPE_BUF is
+// 512 bytes on macOS and the BSDs).
+#if !defined(_WIN32) && defined(PIPE_BUF) && PIPE_BUF < 4096
+constexpr size_t kWhole = PIPE_BUF;
+#else
 constexpr size_t kWhole = 4096;
+#endif
 
 // Writes the n characters at p to fd, storing each line feed as the
 // platform's text files store it. *done receives how many of the n the

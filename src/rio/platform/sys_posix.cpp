@@ -8,6 +8,7 @@
 #include <sys/sysmacros.h>
 #endif
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -56,6 +57,8 @@ namespace {
 
 const int kFatal[] = {SIGFPE, SIGABRT, SIGINT, SIGTERM};
 
+#ifdef RIO_WAIT_PPOLL
+
 // Waits as wait() does, with the signals of during let in for the wait
 // alone, the fatal ones always: those are held off from the test of noted()
 // until ppoll lets them in, atomically with the start of its wait.
@@ -77,6 +80,61 @@ bool wait_with(int fd, bool out, int ms, bool (*noted)(), sigset_t during) {
   sigprocmask(SIG_SETMASK, &old, nullptr);
   return !ended;
 }
+
+void wake_waits() {}
+void open_wake_pipe() {}
+
+#else
+
+// Without ppoll: each handler writes a byte to a pipe that every wait
+// watches beside its descriptor, so that a signal that comes after the test
+// of noted() still ends the wait at once. The read end, and the write end
+// for the handlers; -1 until the first handler is installed.
+int wake_read = -1;
+std::atomic<int> wake_write{-1};
+
+void open_wake_pipe() {
+  int p[2];
+  if (wake_read >= 0 || pipe(p) != 0) return;
+  for (int end : p) {
+    fcntl(end, F_SETFL, O_NONBLOCK);
+    fcntl(end, F_SETFD, FD_CLOEXEC);
+  }
+  wake_read = p[0];
+  wake_write = p[1];
+}
+
+// In a handler, keeping the interrupted code's errno.
+void wake_waits() {
+  int saved = errno;
+  int w = wake_write;
+  if (w >= 0 && ::write(w, "", 1) < 0) {
+    // full: the pipe already wakes the wait
+  }
+  errno = saved;
+}
+
+// Waits as wait() does, with the signals of during and the fatal ones let in
+// for the whole call: the pipe is emptied before the test of noted(), and
+// what a handler writes after it ends poll's wait.
+bool wait_with(int fd, bool out, int ms, bool (*noted)(), sigset_t during) {
+  sigset_t old;
+  for (int s : kFatal) sigdelset(&during, s);
+  sigprocmask(SIG_SETMASK, &during, &old);
+  char drained[64];
+  while (wake_read >= 0 && read(wake_read, drained, sizeof drained) > 0) {
+  }
+  bool ended = noted();
+  if (!ended) {
+    pollfd p[2] = {{fd, static_cast<short>(out ? POLLOUT : POLLIN), 0}, {wake_read, POLLIN, 0}};
+    poll(p, 2, ms);
+    ended = noted();
+  }
+  sigprocmask(SIG_SETMASK, &old, nullptr);
+  return !ended;
+}
+
+#endif
 
 sigset_t current_mask() {
   sigset_t m;
@@ -106,19 +164,50 @@ FILE* open_special(const char* name, bool (*noted)()) {
   return f;
 }
 
-// Opened anew through /proc, a pipe or a terminal gets a description of its
-// own; where that cannot be had the descriptor stays as it was.
-bool own_description(int fd) {
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || S_ISREG(st.st_mode) || S_ISSOCK(st.st_mode)) return false;
-  int flags = fcntl(fd, F_GETFL);
-  if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) return false;
+namespace {
+
+// The standard descriptors whose description stays the one the process was
+// given, blocking: each write to one waits for room first.
+bool shared[3];
+
+bool is_shared(int fd) { return fd >= 0 && fd < 3 && shared[fd]; }
+
+// Whether a write to fd goes on at once: there is room, or it fails.
+bool has_room(int fd) {
+  pollfd p{fd, POLLOUT, 0};
+  return poll(&p, 1, 0) == 1;
+}
+
+// Opens fd anew through /proc, its writes returning instead of blocking, in
+// its place; false where there is no /proc.
+bool reopen_own(int fd, int flags) {
+#ifdef RIO_NO_PROC
+  static_cast<void>(fd);
+  static_cast<void>(flags);
+  return false;
+#else
   char path[40];
   snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
   int own = open(path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (flags & O_APPEND));
   if (own < 0) return false;
   dup2(own, fd);
   close(own);
+  return true;
+#endif
+}
+
+}  // namespace
+
+// Opened anew through /proc, a pipe or a terminal gets a description of its
+// own. Where that cannot be had, the description is left as it is, shared
+// and blocking (making it non-blocking would change the shell's too, and a
+// kill would leave it so), and each write waits for room before it starts.
+bool own_description(int fd) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || S_ISREG(st.st_mode) || S_ISSOCK(st.st_mode)) return false;
+  int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) return false;
+  if (!reopen_own(fd, flags) && fd < 3) shared[fd] = (flags & O_NONBLOCK) == 0;
   return true;
 }
 
@@ -137,6 +226,13 @@ int write_whole(int fd, const char* p, size_t n, size_t* done, bool (*noted)(),
   size_t at = 0;
   int e = 0;
   while (at < n) {
+    // A blocking description without room: the wait for it comes first,
+    // where a signal can end it; the write then finds room, unless another
+    // process took it.
+    if (is_shared(fd) && !has_room(fd) && !wait_with(fd, true, -1, noted, outside)) {
+      e = EINTR;
+      break;
+    }
     ssize_t k = ::write(fd, p + at, n - at);
     if (k > 0) {
       at += static_cast<size_t>(k);
@@ -189,11 +285,13 @@ void dispatch(int signo, siginfo_t* info, void*) {
   bool own = info != nullptr && (info->si_code > 0 || info->si_pid == getpid());
   bool fault = signo == SIGFPE || signo == SIGABRT || signo == SIGSEGV || signo == SIGBUS;
   handlers[signo](signo, own && fault ? urgency::now : urgency::when_idle);
+  wake_waits();
 }
 
 }  // namespace
 
 void on_signal(int signo, handler h, bool keep_ignored) {
+  open_wake_pipe();
   handlers[signo] = h;
   struct sigaction sa {};
   sa.sa_sigaction = dispatch;
