@@ -7,7 +7,7 @@
 //   f__cp, f__rp) and f__workdone;
 // - units/open.cpp: the stream modes (f__r_mode, f__w_mode);
 // - units/unit_buffer.cpp: f__closed, set by the end-of-run close;
-// - fatal.cpp: the error texts (F_err), f__errctx and f__reported.
+// - run/fatal.cpp: the error texts (F_err), f__errctx and f__reported.
 #include "internal.h"
 #include "list/lio.h"
 
