@@ -1,7 +1,8 @@
 // What differs between the platforms the run-time runs on, behind one small
 // interface: descriptors and files, the standard descriptors at start-up, and
-// signals. Each platform implements it in one file of its own (sys_posix.cpp,
-// sys_win.cpp); the run-time's operations above it are the same everywhere.
+// signals. Each system implements it in a folder of its own (posix/, win/),
+// one concern a file: files, waits, descriptors, signals, holds. The
+// run-time's operations above it are the same everywhere.
 #pragma once
 
 #include <climits>
