@@ -276,6 +276,11 @@ TEST(Faults, FolderInThePlaceOfAFile) {
   expect_fatal(r,
                "list output start: can't write file\n"
                "apparent state: unit 11 named Ramp_Slip.csv\n");
+  // In one log of both streams, the console's lines come before the report.
+  write_file(d.file("log"), "");
+  run({.dir = d.path(), .stdout_path = d.file("log"), .stderr_to_stdout = true});
+  EXPECT_EQ(read_file(d.file("log")).substr(0, kConsoleBeforeFiles.size() + 18),
+            kConsoleBeforeFiles + "list output start:");
   EXPECT_FALSE(fs::exists(d.file("Ramp_Amp.csv")));
 }
 
@@ -293,33 +298,60 @@ TEST(Faults, ClosedStandardOutput) {
 // second: a FIFO without a reader (the open waits), a FIFO whose reader
 // stalls and standard output on a full pipe (the write waits), whose
 // description, shared with the test as with a shell, is left as it was.
+// The end waits for standard output's reader while it takes something: a
+// reader that takes nothing for two seconds, or a second signal, ends it.
 TEST(Signals, EndTheRunWhileItWaits) {
   POSIX_ONLY("FIFOs and signals sent from outside");
-  enum Where { no_reader, stalled_reader, full_stdout };
+  enum Where { no_reader, stalled_reader, full_stdout, slow_stdout };
   struct Case {
     Where where;
     int signo;
+    int second = 0;  // a signal sent 0.2 s after the first
   };
-  for (Case k :
-       {Case{no_reader, SIGINT}, Case{no_reader, SIGTERM}, Case{stalled_reader, SIGINT},
-        Case{stalled_reader, SIGTERM}, Case{stalled_reader, SIGHUP}, Case{full_stdout, SIGINT},
-        Case{full_stdout, SIGTERM}, Case{full_stdout, SIGHUP}}) {
+  for (Case k : {Case{no_reader, SIGINT}, Case{no_reader, SIGTERM}, Case{stalled_reader, SIGINT},
+                 Case{stalled_reader, SIGTERM}, Case{stalled_reader, SIGHUP},
+                 Case{full_stdout, SIGINT}, Case{full_stdout, SIGTERM}, Case{full_stdout, SIGHUP},
+                 Case{full_stdout, SIGINT, SIGTERM}, Case{slow_stdout, SIGTERM}}) {
     SCOPED_TRACE("case " + std::to_string(k.where) + ", signal " + std::to_string(k.signo));
     Scratch d;
-    std::string fifo = d.file(k.where == full_stdout ? "console" : "Ramp_Slip.csv");
+    bool on_stdout = k.where == full_stdout || k.where == slow_stdout;
+    std::string fifo = d.file(on_stdout ? "console" : "Ramp_Slip.csv");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
     // A reader that never reads; for standard output, a pipe already full.
     int reader = k.where == no_reader ? -1 : open(fifo.c_str(), O_RDWR | O_NONBLOCK);
-    if (k.where == full_stdout)
+    if (on_stdout)
       while (write(reader, std::string(4096, 'x').data(), 4096) > 0) {
       }
-    int shared = k.where == full_stdout ? open(fifo.c_str(), O_WRONLY) : -1;
+    int shared = on_stdout ? open(fifo.c_str(), O_WRONLY) : -1;
     Child c({.dir = d.path(), .stdout_fd = shared, .alarm_s = 20});
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     auto t0 = std::chrono::steady_clock::now();
     c.signal(k.signo);
+    std::atomic<bool> ended = false;
+    std::string seen;  // what a reader that begins 0.7 s after the signal finds
+    std::thread slow([&] {
+      if (k.where != slow_stdout) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(700));
+      for (bool last = false; !last;) {
+        last = ended;
+        char buf[65536];
+        for (ssize_t n; (n = read(reader, buf, sizeof buf)) > 0;) seen.append(buf, n);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    });
+    if (k.second != 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      c.signal(k.second);
+    }
     Result r = c.finish();
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
+    ended = true;
+    slow.join();
+    auto limit = k.where == full_stdout && k.second == 0 ? std::chrono::seconds(3)  // 2 s waited
+                                                         : std::chrono::seconds(1);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, limit);
+    if (k.where == slow_stdout) {
+      EXPECT_EQ(seen.substr(std::min(seen.size(), seen.find_first_not_of('x'))), kConsole);
+    }
     if (shared >= 0) {
       EXPECT_EQ(fcntl(shared, F_GETFL) & O_NONBLOCK, 0);
       close(shared);
@@ -336,8 +368,10 @@ TEST(Signals, EndTheRunWhileItWaits) {
       continue;
     }
     EXPECT_EQ(code(r), 1);
-    EXPECT_EQ(r.err, k.signo == SIGINT ? "Interrupt\n" : "Killed\n");
-    if (k.where == full_stdout) {
+    // A second signal ends the first one's wait at once, with its own word.
+    int last = k.second != 0 ? k.second : k.signo;
+    EXPECT_EQ(r.err, last == SIGINT ? "Interrupt\n" : "Killed\n");
+    if (on_stdout) {
       EXPECT_EQ(read_file(d.file("Ramp_Slip.csv")), complete().slip);
       EXPECT_EQ(read_file(d.file("Ramp_Amp.csv")), complete().amp);
     }
@@ -351,13 +385,27 @@ TEST(Signals, ASecondSignalLeavesTheFirstOnesEndToGoOn) {
   POSIX_ONLY("signals sent from outside");
   for (int i = 0; i < 5; ++i) {
     Scratch d;
-    Child c({.dir = d.path(), .args = {"-n", "1048576", "--no-wait"}, .alarm_s = 20});
+    // Once, one log of both streams, as a shell's >log 2>&1 makes: the
+    // console's lines come before the word.
+    bool log = i == 0;
+    if (log) write_file(d.file("log"), "");
+    Child c({.dir = d.path(),
+             .args = {"-n", "1048576", "--no-wait"},
+             .stdout_path = log ? d.file("log") : "",
+             .stderr_to_stdout = log,
+             .alarm_s = 20});
     // Once the slip file is there: the console report waits in its buffer.
     for (int ms = 0; ms < 10'000 && !fs::exists(d.file("Ramp_Slip.csv")); ms += 1)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     c.signal(SIGINT);
     c.signal(SIGTERM);
     Result r = c.finish();
+    if (log) {
+      std::string both = read_file(d.file("log"));
+      size_t word = both.size() - std::min<size_t>(both.size(), 10);
+      r.out = both.substr(0, word);
+      r.err = both.substr(word);
+    }
     EXPECT_EQ(code(r), 1);
     EXPECT_EQ(r.err, "Interrupt\n");
     EXPECT_EQ(r.out.substr(0, r.out.find("  dt")), kConsole.substr(0, kConsole.find("  dt")));

@@ -50,7 +50,7 @@ Child::Child(const Run& run) {
       int fd = open(run.stdout_path.c_str(), O_WRONLY);
       dup2(fd, 1);
     }
-    dup2(err[1], 2);
+    dup2(run.stderr_to_stdout ? 1 : err[1], 2);
     if (run.close_stdout) close(1);
     if (run.file_size_limit > 0) {
       // A write past the limit raises SIGXFSZ, left at its default here.

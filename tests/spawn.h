@@ -18,6 +18,7 @@ struct Run {
   bool unprivileged = false;
   bool ignore_sigint = false;
   bool close_stdout = false;       // start with standard output closed
+  bool stderr_to_stdout = false;   // standard error where standard output goes (POSIX)
   long file_size_limit = 0;        // files may not grow beyond this, as on a full disk
   unsigned alarm_s = 0;            // the run is ended by SIGALRM after this many seconds
   std::vector<std::string> under;  // a command that runs the program (a tracer), or none

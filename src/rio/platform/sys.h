@@ -74,9 +74,12 @@ constexpr size_t kWhole = 4096;
 // Writes the n characters at p to fd, storing each line feed as the
 // platform's text files store it. *done receives how many of the n the
 // system took. A write that cannot go on waits for room through wait(); when
-// noted() ends that wait, the write stops there with EINTR. Returns 0, or
-// the system's error code when the system took fewer.
-int write(int fd, const char* p, size_t n, size_t* done, bool (*noted)());
+// noted() ends that wait, the write stops there with EINTR; with patience of
+// 0 or more, a wait that sees no room for patience ms stops it with EAGAIN
+// (Windows asks none: its console's handler ends a write that waits for a
+// pipe's reader). Returns 0, or the system's error code when the system took
+// fewer.
+int write(int fd, const char* p, size_t n, size_t* done, bool (*noted)(), int patience = -1);
 
 // The bytes that the n characters at p take in a file: more than n where a
 // line feed is stored as two bytes.

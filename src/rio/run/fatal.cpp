@@ -76,9 +76,11 @@ void f__fatal(int32_t n, const char* s, origin from) {
   // during the report waits; the report ends the run first.
   io_guard g;
   if (f__sigpend != 0) f__sigact();
+  f__dying = 1;  // the report is the run's end: its waits are the end's
   sys::end_begins();
   f__unstatus();
-  waiting_on w(2);  // the report may wait for standard error's reader
+  unitbuf_flush(&f__units[6]);  // the console's lines go before the report
+  waiting_on w(2);              // the report may wait for standard error's reader
   if (n == kHeld && f__curunit != nullptr && f__curunit->name != nullptr) {
     // In plain words: which file, and the run that holds it where known.
     fprintf(stderr, "%s: %s is being written by another run", s, f__curunit->name);
@@ -129,6 +131,7 @@ void sig_die(const char* s, int kill) {
   sys::let_signals_in();  // a second one ends a run whose end is stuck
   sys::end_begins();
   f__unstatus();
+  unitbuf_flush(&f__units[6]);  // the console's lines go before the word
   {
     waiting_on w(2);
     fprintf(stderr, "%s\n", s);

@@ -40,6 +40,22 @@ const sigrule& rule(int signo) {
   abort();
 }
 
+// Ends the run on a fault that the process raised itself inside a run-time
+// call (an abort from the C library's heap checks or an assertion, a
+// floating-point exception), where the stream library, the heap and the unit
+// table may be half changed: only what a handler may do. Each written file is
+// cut after the last whole record that the unit counts, with the system's
+// own calls; what the units still hold is lost.
+[[noreturn]] void die_safely(const sigrule& r) {
+  for (unitrec& u : f__units) {
+    if (u.stream == nullptr || u.name == nullptr || u.written == 0 || u.out.fresh) continue;
+    int fd = sys::fd_of(u.stream);
+    int64_t at = u.out.at, length = -1;
+    if (at >= 0 && sys::place(fd, &at, &length) == 0 && length > at) sys::cut(fd, at);
+  }
+  die_now(r);
+}
+
 // What the four handlers share. A handler acts at once only where the
 // interrupted code holds no stream or heap state: between run-time calls.
 // Otherwise it notes the signal, and the end of the run-time call in
@@ -48,7 +64,8 @@ const sigrule& rule(int signo) {
 // into it. A second signal while the first is being acted on leaves the
 // first one's end to go on, its message the only one, while that end makes
 // progress; it ends at once an end that waits for a reader (a stalled pipe or
-// FIFO, a full terminal or standard error).
+// FIFO, a full terminal or standard error). A fault raised inside a run-time
+// call ends the run by die_safely.
 void sigdie(int signo, sys::urgency u) {
   const sigrule& r = rule(signo);
   bool now = u == sys::urgency::now;
@@ -58,6 +75,7 @@ void sigdie(int signo, sys::urgency u) {
     if (now || (u == sys::urgency::when_idle && sys::stalled(f__waitfd))) die_now(r);
     return;
   }
+  if (now && f__busy != 0) die_safely(r);
   if (now || (u == sys::urgency::when_idle && f__busy == 0)) {
     f__sigpend = 0;
     sig_die(r.text, r.kill);

@@ -15,17 +15,32 @@ namespace {
 
 bool noted() { return f__noted(); }
 
+// How long the end of the run waits for standard output's reader to take
+// something: console lines still reach a pipe or a FIFO whose reader is slow
+// (a pager, a reader that is busy for a moment), and one that takes nothing
+// for this long ends the wait. A second signal ends it at once.
+constexpr int kPatienceMs = 2000;
+
+bool signal_noted() { return f__sigpend != 0; }
+
+// The patience of x's writes: kPatienceMs for standard output on a pipe or a
+// FIFO once the run is ending; otherwise -1, no limit, as a noted signal or
+// the end ends their waits at once (a terminal's and a FIFO file's too).
+int patience_of(const unitrec* x) {
+  return f__dying != 0 && x == &f__units[6] && x->seekable != 0 && x->out.pieces ? kPatienceMs : -1;
+}
+
 // Writes as sys::write does, whole records at a time in pieces of at most
 // sys::kWhole bytes (a longer record alone), so that a pipe or a FIFO whose
 // writes are ended by a signal holds whole records only.
-int in_pieces(int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t nrec,
-              size_t* done) {
+int in_pieces(int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t nrec, size_t* done,
+              int patience) {
   uint32_t from = 0;
   for (uint32_t i = 0; i < nrec && from < n;) {
     uint32_t to = ends[i++];
     while (i < nrec && ends[i] - from <= sys::kWhole) to = ends[i++];
     size_t d = 0;
-    int e = sys::write(fd, p + from, to - from, &d, noted);
+    int e = sys::write(fd, p + from, to - from, &d, patience < 0 ? noted : signal_noted, patience);
     if (e != 0) {
       *done = from + d;
       return e;
@@ -37,11 +52,14 @@ int in_pieces(int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t 
 }
 
 // Hands n characters holding nrec whole records, the i-th ending at ends[i],
-// to the system. Returns 0 or an error (unitbuf_put's); on an error the file
-// ends after the last record that the system took whole, or the error says
-// that it could not be cut there. The unit counts where its file stands, so
-// that the cut needs no question to the system.
-int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t nrec) {
+// to the system, waiting for room as patience says (patience_of). Returns 0
+// or an error (unitbuf_put's), with *taken the characters that the system
+// took; on an error the file ends after the last record that the system took
+// whole, or the error says that it could not be cut there. The unit counts
+// where its file stands, so that the cut needs no question to the system.
+int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t nrec,
+              size_t* taken, int patience) {
+  *taken = 0;
   assert_signals_held();
   if (b.fresh) {
     // The run's first record reaches the file: an older, longer file is cut
@@ -59,11 +77,13 @@ int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* end
     // gives way to the unit's records there, and comes back after them.
     waiting_on w(fd);
     bool yielded = b.eager && f__status_yield(fd);
-    e = b.pieces ? in_pieces(fd, p, n, ends, nrec, &done) : sys::write(fd, p, n, &done, noted);
+    e = b.pieces ? in_pieces(fd, p, n, ends, nrec, &done, patience)
+                 : sys::write(fd, p, n, &done, patience < 0 ? noted : signal_noted, patience);
     if (yielded) f__restatus();
   }
   if (e == 0) {
     if (b.at >= 0) b.at += sys::stored(p, n);
+    *taken = n;
     return 0;
   }
   uint32_t keep = 0;
@@ -85,6 +105,7 @@ int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* end
       e |= kUncut;
   }
   if (b.at >= 0) b.at += sys::stored(p, done);
+  *taken = done;
   return e;
 }
 
@@ -103,6 +124,17 @@ void unitbuf_start(unitrec* x, bool fresh, int64_t at) {
 }
 
 namespace {
+
+// Drops the first n characters that b holds, and the records that end
+// within them.
+void keep_from(unitbuf& b, uint32_t n) {
+  uint32_t first = 0;
+  while (first < b.nrec && b.ends[first] <= n) ++first;
+  memmove(b.data, b.data + n, b.len - n);
+  for (uint32_t i = first; i < b.nrec; ++i) b.ends[i - first] = b.ends[i] - n;
+  b.len -= n;
+  b.nrec -= first;
+}
 
 // Makes the buffer of cap characters and recs records, the old one's
 // content dropped (it is empty). Keeps the old one when there is no memory.
@@ -131,7 +163,8 @@ void make_buffer(unitbuf& b, uint32_t cap, uint32_t recs) {
   if (b.data == nullptr || n > b.cap) {
     // A record longer than the buffer, or no buffer to be had: the record
     // goes on its own.
-    return hand_over(b, sys::fd_of(x->stream), p, n, &n, 1);
+    size_t taken = 0;
+    return hand_over(b, sys::fd_of(x->stream), p, n, &n, 1, &taken, patience_of(x));
   }
   memcpy(b.data + b.len, p, n);
   b.len += n;
@@ -157,7 +190,15 @@ int unitbuf_put(unitrec* x, const char* p, uint32_t n) {
 int unitbuf_flush(unitrec* x) {
   unitbuf& b = x->out;
   if (b.len == 0) return 0;
-  int e = hand_over(b, sys::fd_of(x->stream), b.data, b.len, b.ends, b.nrec);
+  size_t taken = 0;
+  int e =
+      hand_over(b, sys::fd_of(x->stream), b.data, b.len, b.ends, b.nrec, &taken, patience_of(x));
+  if (e == EINTR) {
+    // A signal ended the wait for room: what the system did not take stays,
+    // for the end of the run to write.
+    keep_from(b, static_cast<uint32_t>(taken));
+    return e;
+  }
   b.len = b.nrec = 0;
   return e;
 }

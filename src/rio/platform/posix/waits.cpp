@@ -117,13 +117,28 @@ bool wait(int fd, bool out, int ms, bool (*noted)()) {
 
 namespace {
 
+// Waits for room in fd as write does: false when noted() ends the wait, or,
+// with patience of 0 or more, when patience ms pass without room (*e says
+// which).
+bool wait_room(int fd, bool (*noted)(), int patience, const sigset_t& outside, int* e) {
+  if (!wait_with(fd, true, patience, noted, outside)) {
+    *e = EINTR;
+    return false;
+  }
+  if (patience >= 0 && !has_room(fd)) {
+    *e = EAGAIN;
+    return false;
+  }
+  return true;
+}
+
 // Writes as write does, the signals that end the process where it stands
 // (hang-up and quit, at their default) held off while the system writes:
 // arriving during a write of several pages, either would end the process
 // between two of them, in the middle of a record. Held off, it ends the
 // process once the write is done. A wait for room lets them in (unless the
 // process was started holding them off), as then no write is in progress.
-int write_whole(int fd, const char* p, size_t n, size_t* done, bool (*noted)(),
+int write_whole(int fd, const char* p, size_t n, size_t* done, bool (*noted)(), int patience,
                 const sigset_t& outside) {
   size_t at = 0;
   int e = 0;
@@ -131,18 +146,12 @@ int write_whole(int fd, const char* p, size_t n, size_t* done, bool (*noted)(),
     // A blocking description without room: the wait for it comes first,
     // where a signal can end it; the write then finds room, unless another
     // process took it.
-    if (is_shared(fd) && !has_room(fd) && !wait_with(fd, true, -1, noted, outside)) {
-      e = EINTR;
-      break;
-    }
+    if (is_shared(fd) && !has_room(fd) && !wait_room(fd, noted, patience, outside, &e)) break;
     ssize_t k = ::write(fd, p + at, n - at);
     if (k > 0) {
       at += static_cast<size_t>(k);
     } else if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!wait_with(fd, true, -1, noted, outside)) {
-        e = EINTR;
-        break;
-      }
+      if (!wait_room(fd, noted, patience, outside, &e)) break;
     } else if (k < 0 && errno == EINTR) {
       if (noted()) {
         e = EINTR;
@@ -161,13 +170,13 @@ int write_whole(int fd, const char* p, size_t n, size_t* done, bool (*noted)(),
 
 // A regular file takes the whole buffer in one call; the loop serves pipes,
 // FIFOs and terminals, whose writes may take part of it or none.
-int write(int fd, const char* p, size_t n, size_t* done, bool (*noted)()) {
+int write(int fd, const char* p, size_t n, size_t* done, bool (*noted)(), int patience) {
   sigset_t hold, old;
   sigemptyset(&hold);
   sigaddset(&hold, SIGHUP);
   sigaddset(&hold, SIGQUIT);
   sigprocmask(SIG_BLOCK, &hold, &old);
-  int e = write_whole(fd, p, n, done, noted, old);
+  int e = write_whole(fd, p, n, done, noted, patience, old);
   sigprocmask(SIG_SETMASK, &old, nullptr);
   return e;
 }

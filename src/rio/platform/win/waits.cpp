@@ -59,7 +59,7 @@ int write_error_code(DWORD e) {
 // blocked on a pipe is ended by the console's handler (CancelSynchronousIo)
 // once it has noted a signal; a cancel without a noted signal, late for a
 // wait that has ended, is not a failure.
-int write(int fd, const char* p, size_t n, size_t* done, bool (*is_noted)()) {
+int write(int fd, const char* p, size_t n, size_t* done, bool (*is_noted)(), int) {
   HANDLE h = handle_of(fd);
   pipe_write marked(h);
   char buf[4096];
