@@ -10,8 +10,10 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform.h"
 #include "spawn.h"
 
 using namespace testing_support;
@@ -74,6 +76,8 @@ TEST(Manual, RendersWithoutWarnings) {
     std::string command;
   } checkers[] = {
       {"groff", "groff -man -ww -z " RAMP_MANUAL " 2>&1"},
+      // The zip's text: every character of the page has an ASCII form.
+      {"groff", "groff -man -ww -Tascii -z " RAMP_MANUAL " 2>&1"},
       {"man",
        "LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l " RAMP_MANUAL " 2>&1 >/dev/null"},
   };
@@ -88,6 +92,47 @@ TEST(Manual, RendersWithoutWarnings) {
   if (checked == 0)
     GTEST_SKIP() << "neither groff nor man is installed (apt-get install groff-base)";
 #endif
+}
+
+// Each build command that the README and docs/building.md show: its later
+// steps build and test the folder it configures, and its configuring (the
+// program alone, into a scratch folder) succeeds and takes every variable it
+// sets, where the tools it names are installed. CI builds and tests with the
+// same commands.
+TEST(Documents, BuildCommandsConfigure) {
+  POSIX_ONLY("the commands are a POSIX shell's");
+  const std::pair<const char*, const char*> needs[] = {
+      {"mingw-w64", "command -v x86_64-w64-mingw32-g++-posix"},
+      {"libc++",
+       "echo 'int main() {}' | clang++ -stdlib=libc++ -x c++ -include vector - -o /dev/null"},
+      {"Ninja", "command -v ninja"}};
+  static const std::regex command(R"(^    ((\w+=\S+ )*cmake -S \. -B )(\S+)(.*?)( && .*)?$)");
+  static const std::regex step(R"((--build|--test-dir) (\S+)|(\S+)/Ramp-SlipV)");
+  // The plain command configured the build this test runs in.
+  std::set<std::string> configured{"cmake -S . -B "};
+  int shown = 0;
+  for (const char* document : {"/README.md", "/docs/building.md"})
+    for (const std::string& l : lines(read_file(RAMP_SOURCE_DIR + std::string(document)))) {
+      std::smatch m;
+      if (!std::regex_match(l, m, command)) continue;
+      ++shown;
+      std::string rest = m[5];
+      for (std::sregex_iterator i(rest.begin(), rest.end(), step), end; i != end; ++i)
+        EXPECT_EQ((*i)[(*i)[2].matched ? 2 : 3].str(), m[3].str()) << document << ": " << l;
+      bool missing = false;
+      for (const auto& [mark, present] : needs)
+        missing |= l.find(mark) != std::string::npos &&
+                   std::system((std::string(present) + " >/dev/null 2>&1").c_str()) != 0;
+      if (missing || !configured.insert(m[1].str() + m[4].str()).second) continue;
+      Scratch d;
+      int status = -1;
+      std::string said = output("cd '" RAMP_SOURCE_DIR "' && " + m[1].str() + "'" + d.path() + "'" +
+                                    m[4].str() + " -DBUILD_TESTING=OFF -DRAMP_BENCH=OFF 2>&1",
+                                &status);
+      EXPECT_EQ(status, 0) << l << "\n" << said;
+      EXPECT_EQ(said.find("not used by the project"), std::string::npos) << l << "\n" << said;
+    }
+  EXPECT_EQ(shown, 6);  // three in the README, three in docs/building.md
 }
 
 // Each reader the README gives lines for, and what it prints after them: the
