@@ -92,6 +92,7 @@ TEST(OptionParsing, ValuesAndFaults) {
       {{"-r", "2e9"}, action::usage_error, "from 1e-9 to 1e9"},
       {{"-n", "1000"}, action::usage_error, "the nearest are 512 and 1024"},
       {{"-n", "0"}, action::usage_error, "'0' for --samples"},
+      {{"-n", "1"}, action::usage_error, "'1' for --samples"},
       {{"-n", "33554432"}, action::usage_error, "16777216 is the largest"},
       {{"-n", "99999999999999999999"}, action::usage_error, "16777216 is the largest"},
       {{"--dt="}, action::usage_error, "option --dt needs a value"},
@@ -190,6 +191,8 @@ TEST(Layout, ColumnsFollowTheParameters) {
         Case{1e-4, 1024, 3.8, 1.9, slip, "(F9.4,3(',',E12.4))"},
         // The last line of four samples 0.00025 s apart is at 1000 Hz.
         Case{0.00025, 4, 3.8, 1.9, "(F9.5,3(',',F15.7))", "(F9.4,3(',',E12.4))"},
+        // The last line at 1000.02 Hz, the one before at 999.05 Hz.
+        Case{0.0004995, 2048, 3.8, 1.9, "(F9.5,3(',',F15.7))", "(F9.4,3(',',E12.4))"},
         Case{0.01, 1 << 24, 3.8, 1.9, "(F11.4,3(',',F15.7))", "(F11.7,3(',',E12.4))"},
         Case{0.00025, 32768, 2, 1, "(F9.5,3(',',F15.7))", "(F9.4,3(',',E12.4))"},
         Case{5e-5, 65536, 1, 0.5, "(F9.5,3(',',F15.7))", "(F9.4,3(',',E12.4))"},
@@ -203,6 +206,8 @@ TEST(Layout, ColumnsFollowTheParameters) {
         // A centre beyond the series: every velocity 0, or at most 5.7e-6.
         Case{0.01, 1024, 1, 30, slip, amp},
         Case{0.01, 1024, 1, 12, "(F8.4,',',E15.7,',',F15.7,',',E15.7)", amp},
+        // A centre just after the first row: no difference before it.
+        Case{0.01, 8192, 100, 1e-9, "(F8.4,',',F15.7,',',F15.7,',',E15.7)", amp},
         // Equal velocities around the places looked at: every row's differences searched.
         Case{1.67e-5, 4096, 0.526, 2.14, "(F10.6,',',E15.7,',',F15.7,',',E15.7)",
              "(F10.4,3(',',E12.4))"},

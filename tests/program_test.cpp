@@ -51,20 +51,21 @@ TEST(Console, PromptIsSeenBeforeTheWait) {
 
 // On a terminal a long run shows a progress line on standard error that
 // advances, never past 100 %, and is erased at the end, also when an
-// interrupt ends the run.
+// interrupt ends the run, and also when standard output is a file.
 TEST(Console, ProgressLineOnATerminal) {
 #ifdef _WIN32
   POSIX_ONLY("pseudo-terminals");
 #else
-  for (bool interrupt : {false, true}) {
-    SCOPED_TRACE(interrupt ? "interrupted" : "to the end");
+  for (int k : {0, 1, 2}) {
+    const bool interrupt = k == 1, to_file = k == 2;
+    SCOPED_TRACE(interrupt ? "interrupted" : to_file ? "standard output a file" : "to the end");
     Scratch d;  // the files are /dev/null: a long run without its writes to disk
     for (const char* name : {"Ramp_Slip.csv", "Ramp_Amp.csv"})
       ASSERT_EQ(symlink("/dev/null", d.file(name).c_str()), 0);
     int terminal = -1;
     pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
     if (pid == 0) {
-      if (chdir(d.path().c_str()) == 0)
+      if (chdir(d.path().c_str()) == 0 && (!to_file || freopen("console", "w", stdout) != nullptr))
         execl(RAMP_PROGRAM, RAMP_PROGRAM, "-n", "8388608", "--no-wait", nullptr);
       _exit(127);
     }

@@ -4,16 +4,81 @@
 # catches is a test missing. Run by hand (it takes about a minute a fault on
 # two cores), not in CI.
 #
-#   tools/mutate.sh [LIST]      LIST: tools/mutants.txt by default
+#   tools/mutate.sh [LIST]          LIST: tools/mutants.txt by default
+#   tools/mutate.sh --check [LIST]  only checks that every entry's text is on
+#                                   exactly one line of its file (CI runs it)
 #
 # The copy (of the files git knows, with their changes) and its one build
 # folder live under $TMPDIR and are removed at the end; each fault rebuilds
 # only what it touches. JOBS sets the parallel build and test jobs (2).
-# Exit status: 0 when every fault was caught.
+# Exit status: 0 when every fault was caught, or with --check when every
+# entry applies; 1 otherwise.
 set -euo pipefail
+check=false
+if [ "${1:-}" = --check ]; then
+  check=true
+  shift
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 list=$(realpath "${1:-$root/tools/mutants.txt}")
 jobs=${JOBS:-2}
+
+# The faults: blocks of "what:", "file:", "from:" and "to:" lines, each
+# block begun by its "what:".
+whats=() files=() froms=() tos=()
+while IFS= read -r line; do
+  value=${line#*:}
+  value=${value#"${value%%[! ]*}"}  # without the blanks after the colon
+  n=$((${#whats[@]} - 1))
+  case $line in
+    file:* | from:* | to:*)
+      [ "$n" -ge 0 ] || { echo "mutate: $list: \"$line\" before the first \"what:\"" >&2 && exit 1; } ;;
+  esac
+  case $line in
+    what:*) whats+=("$value") ;;
+    file:*) files[n]=$value ;;
+    from:*) froms[n]=$value ;;
+    to:*) tos[n]=$value ;;
+  esac
+done <"$list"
+
+# The numbers of the lines of entry $1's file that hold its text.
+lines_of() {
+  grep -nF -- "${froms[$1]:-}" "${files[$1]:-}" | cut -d: -f1 | tr '\n' ' ' | sed 's/ $//' || true
+}
+
+# Whether entry $1 applies: its text on exactly one line of its file;
+# otherwise the entry, its file and what is wrong on standard error.
+applies() {
+  local what=${whats[$1]} file=${files[$1]:-} from=${froms[$1]:-} fault at
+  if [ -z "$file" ] || [ -z "$from" ] || [ -z "${tos[$1]+set}" ]; then
+    fault="its block lacks a \"file:\", \"from:\" or \"to:\" line"
+  elif [ ! -f "$file" ]; then
+    fault="there is no such file"
+  else
+    at=$(lines_of "$1")
+    case $at in
+      *' '*) fault="the text is on lines $at of the file, not on one" ;;
+      '') fault="the text is on no line of the file" ;;
+      *) return 0 ;;
+    esac
+  fi
+  echo "mutate: ${list#"$root"/}: \"$what\" ($file): $fault: $from" >&2
+  return 1
+}
+
+if $check; then
+  cd "$root"
+  stale=0
+  for i in "${!whats[@]}"; do applies "$i" || stale=$((stale + 1)); done
+  if [ "$stale" != 0 ]; then
+    echo "mutate: $stale of ${#whats[@]} entries do not apply: mend them to today's code" >&2
+    exit 1
+  fi
+  echo "mutate: all ${#whats[@]} entries of ${list#"$root"/} apply"
+  exit 0
+fi
+
 copy=$(mktemp -d "${TMPDIR:-/tmp}/ramp-mutate.XXXXXX")
 trap 'rm -rf "$copy"' EXIT
 
@@ -40,23 +105,12 @@ if ! failed=$(suite); then
   exit 2
 fi
 
-# The faults: blocks of "what:", "file:", "from:" and "to:" lines.
-whats=() files=() froms=() tos=()
-while IFS= read -r line; do
-  case $line in
-    what:*) whats+=("$(sed 's/^what: *//' <<<"$line")") ;;
-    file:*) files+=("$(sed 's/^file: *//' <<<"$line")") ;;
-    from:*) froms+=("$(sed 's/^from: *//' <<<"$line")") ;;
-    to:*) tos+=("$(sed 's/^to: *//' <<<"$line")") ;;
-  esac
-done <"$list"
-
 rows=() missed=0
 for i in "${!whats[@]}"; do
-  what=${whats[$i]} file=${files[$i]} from=${froms[$i]} to=${tos[$i]}
-  where="$file:$(grep -nF -- "$from" "$file" | cut -d: -f1 | tr '\n' ' ' | sed 's/ $//' || true)"
+  what=${whats[$i]} file=${files[$i]:-} from=${froms[$i]:-} to=${tos[$i]:-}
+  where="$file:$(lines_of "$i" 2>/dev/null)"
   echo "mutate: $what ($where)"
-  if [ "$(grep -cF -- "$from" "$file")" != 1 ]; then
+  if ! applies "$i"; then
     rows+=("| $what | \`$where\` | not applied: the text is not on exactly one line |")
     missed=$((missed + 1))
     continue
