@@ -94,6 +94,7 @@ namespace {
   f__cf = u->stream;
   f__doend = xw_end;
   f__again = {a->format, a->unit};
+  if (a->format != f__kept.at) forget_again();  // a repeat compares its text in place
   if (!fmt_bg()) {
     forget_again();
     f__doed = w_ed;
@@ -126,13 +127,14 @@ namespace {
   return 0;
 }
 
-// A repeat of the last statement started on a plan (f__again), with no
-// statement in progress: its format text, compared as text, is still the
-// one parsed, so the plan stands, and the state its start set stands but for
-// the statement's own, since nothing else has run. True when it started.
+// A repeat of the last statement started on a plan (f__again, whose format
+// is at the kept text's place), with no statement in progress: its format
+// text, compared as text, is still the one parsed, so the plan stands, and
+// the state its start set stands but for the statement's own, since nothing
+// else has run. True when it started.
 [[gnu::always_inline]] inline bool start_again(const cilist* a) {
   if (a->format != f__again.format || a->unit != f__again.unit || f__init != kInitialised ||
-      f__fmtref || !fmt_unchanged(a->format))
+      f__fmtref || !fmt_unchanged_here(a->format))
     return false;
   f__init = kInitialised | kInStatement;
   f__elist = a;
@@ -141,15 +143,10 @@ namespace {
   return true;
 }
 
-}  // namespace
-
-// Starts a formatted write on the unit of a: parses its format, unless it is
-// the text that the last parse read. A repeat of the last statement starts
-// in a few instructions; the common start, on a unit that is connected for
-// formatted writing and with the format of the last statement, sets the
-// state and no more.
-int32_t s_wsfe(const cilist* a) {
-  if (start_again(a)) return 0;
+// The start of a statement that repeats none: on a unit that is connected
+// for formatted writing and with the format of the last statement, it sets
+// the state and no more; any other start runs in full.
+[[gnu::noinline]] int32_t start_common(const cilist* a) {
   if (f__init != kInitialised || a->format == nullptr || !fmt_unchanged(a->format))
     return start_fully(a);
   const auto unit = static_cast<uint32_t>(a->unit);
@@ -159,6 +156,16 @@ int32_t s_wsfe(const cilist* a) {
   begin_state();
   begin_write(a, u);
   return 0;
+}
+
+}  // namespace
+
+// Starts a formatted write on the unit of a: parses its format, unless it is
+// the text that the last parse read. A repeat of the last statement starts
+// in a few instructions, without a call.
+int32_t s_wsfe(const cilist* a) {
+  if (start_again(a)) return 0;
+  return start_common(a);
 }
 
 // Ends a formatted write: the format runs to its end and the record is
