@@ -95,10 +95,9 @@ int short_step_write(const plan_step& s, const char* p, int32_t len) {
 int32_t plan_end(const plan_step& s) {
   char* const buf = f__buf;  // read once: the stores below may alias it
   int32_t n = f__recpos;
-  if (short_step(s)) {
-    store8(buf + n, s.text);
-    n += s.len;
-  }
+  assert(short_step(s) || s.len == 0);  // only a short field takes a literal
+  store8(buf + n, s.text);
+  n += s.len;
   memcpy(buf + n, "\n", 2);  // the newline, and a NUL after it
   ++n;
   f__recpos = 0;
