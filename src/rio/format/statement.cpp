@@ -93,10 +93,11 @@ namespace {
   f__fmtbuf = a->format;
   f__cf = u->stream;
   f__doend = xw_end;
-  f__again = {a->format, a->unit};
-  if (a->format != f__kept.at) forget_again();  // a repeat compares its text in place
-  if (!fmt_bg()) {
-    forget_again();
+  forget_again();
+  if (fmt_bg()) {
+    // A repeat compares its text in place.
+    if (a->format == f__kept.at) f__again = {a->format, a->unit};
+  } else {
     f__doed = w_ed;
     f__doned = w_ned;
     f__dorevert = xw_rev;
