@@ -11,6 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 samples=${1:-}
+[ -z "$samples" ] || [ "$samples" = 16777216 ] || { echo "usage: $0 [16777216]" >&2; exit 2; }
 runs=${RUNS:-$([ -n "$samples" ] && echo 3 || echo 21)}
 target=1.5
 
