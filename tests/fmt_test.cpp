@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "field_reference.h"
+#include "spawn.h"
 #include "statements.h"
 #include "unit_harness.h"
 
@@ -135,6 +136,15 @@ TEST(Literals, DelimitersAndDoubling) {
   chunks[5] = ')';
   chunks[6] = 0;
   EXPECT_EQ(fmt(chunks, {1, 2}), "  1.0\n  2.0\n");
+  // Also between two statements on one unit, the second a repeat of the first.
+  char again[] = "(F4.1,'abcdefghijklmnopq')";
+  EXPECT_EQ(on_unit([&] {
+              const rio::cilist io{0, kUnit, 0, again, 0};
+              rio::row(io, 1.0);
+              again[2] = '5';
+              rio::row(io, 1.0);
+            }),
+            " 1.0abcdefghijklmnopq\n  1.0abcdefghijklmnopq\n");
 }
 
 TEST(Groups, RepeatsNestingAndBlanks) {
@@ -170,6 +180,21 @@ TEST(Termination, TheSystemsTwoFormats) {
   }
   EXPECT_EQ(fmt("(F8.4,3(',',F15.7))", {1, 2, 3, 4}), fmt(slip, {1, 2, 3, 4}));
   EXPECT_EQ(fmt("(F8.4,3(\",\",E12.4))", {1, 2, 3}), fmt(amp, {1, 2, 3}));
+  // One format on alternate units, a list-directed record between: each
+  // statement goes to its own unit.
+  Scratch d;
+  const std::string path = d.file("other"), one = fmt(slip, {1, 2, 3, 4});
+  rio::olist o = open_list(kUnit + 1, path.c_str());
+  const rio::cilist here{0, kUnit, 0, slip, 0}, there{0, kUnit + 1, 0, slip, 0};
+  EXPECT_EQ(on_unit([&] {
+              rio::f_open(&o);
+              for (const auto* io : {&here, &there, &here}) rio::row(*io, 1.0, 2.0, 3.0, 4.0);
+              rio::say(kUnit + 1, "list");
+              rio::row(here, 1.0, 2.0, 3.0, 4.0);
+              rio::close_unit(kUnit + 1);
+            }),
+            one + one + one);
+  EXPECT_EQ(unstored(read_file(path)), one + " list\n");
   EXPECT_EQ(fmt(amp, {1}), "  1.0000,\n");
   EXPECT_EQ(fmt(amp, {}), "\n");
   // Statements follow a plan of the format where it has one; it writes what

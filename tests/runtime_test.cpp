@@ -283,6 +283,13 @@ TEST(Death, ReportsEndTheRunThroughAnAbort) {
     rio::s_wsle(&io);
   };
   EXPECT_EXIT(body4(), Aborted, "^list output start: can't write file\n");
+  auto body5 = [&] {  // the second start would repeat the first, were it ended
+    const rio::cilist io{0, 6, 0, "(F4.1,'abcdefghijklmnop')", 0};
+    rio::row(io, 1.0);
+    rio::s_wsfe(&io);
+    rio::s_wsfe(&io);
+  };
+  EXPECT_EXIT(body5(), Aborted, "^I/O recursion: I/O started while already doing I/O\n");
 }
 
 TEST(Death, BadFormatWritesNothingOfItsRecord) {

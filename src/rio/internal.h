@@ -83,6 +83,19 @@ extern const char* f__fmtbuf;
 extern int32_t f__fmtlen;
 extern const cilist* f__elist;
 extern int32_t f__cplus, f__nonl;
+// The last formatted write started on its format's plan, which a statement
+// with the same format text on the same unit repeats without the checks and
+// state of a start (format/statement.cpp): set by that start; any other
+// start, an open, a close, a parse and an error forget it. Forgotten, it
+// holds a text of its own, which no statement passes, so that no format (a
+// null one included) matches it.
+struct again_key {
+  const char* format;
+  int32_t unit;
+};
+extern again_key f__again;
+extern const char f__no_format[1];
+inline void forget_again() { f__again.format = f__no_format; }
 
 // The record buffer.
 constexpr int32_t kBuf0Len = 400;

@@ -68,14 +68,17 @@ inline chunk16 load16(const char* p) {
 // reads a valid format up to its closing parenthesis and never beyond, so
 // equal bytes up to there give equal operations. A text at the place of the
 // last one, changed there or not, has its bytes compared over the parsed
-// length, a chunk at a time: that place held them when they were parsed, and
-// a format text stays where it is.
-inline bool fmt_unchanged(const char* s) {
-  if (s != f__kept.at) return fmt_unchanged_apart(s);
+// length, a chunk at a time (fmt_unchanged_here): that place held them when
+// they were parsed, and a format text stays where it is.
+inline bool fmt_unchanged_here(const char* s) {
+  assert(s == f__kept.at);
   chunk16 d = load16(s + f__kept.last) ^ f__kept.tail;
   for (ptrdiff_t i = 0; i < f__kept.lead; ++i) d |= load16(s + i * kKeptChunk) ^ f__kept.chunk[i];
   f__fmtlen = f__kept.last + kKeptChunk;
   return (d[0] | d[1]) == 0;
+}
+inline bool fmt_unchanged(const char* s) {
+  return s == f__kept.at ? fmt_unchanged_here(s) : fmt_unchanged_apart(s);
 }
 
 // The plan of the parsed format (fmt_plan): the literals, fields and

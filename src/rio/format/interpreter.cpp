@@ -99,8 +99,7 @@ int32_t en_fio() {
   // The common end on a plan: at a field or at the format's end the record
   // ends, after the short literal before a short field.
   const plan_step& s = *f__step;
-  if (short_step(s)) put_literal(s);
-  if (s.kind >= STEP_SHORT_F) return plan_end();
+  if (s.kind >= STEP_SHORT_F) return plan_end(s);
   static const int32_t one = 1;
   return do_fio(&one, nullptr, 0);
 }

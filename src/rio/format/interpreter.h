@@ -44,7 +44,7 @@ int32_t run_fio(int32_t n, const char* p, int32_t len);
 // statement's end on a plan.
 int32_t plan_fio(int32_t n, const char* p, int32_t len);
 int32_t plan_step_value(const char* p, int32_t len);
-int32_t plan_end();
+int32_t plan_end(const plan_step& s);
 
 // The quick path: one double, on a plan or not.
 int32_t plan_value(const char* p);

@@ -212,6 +212,7 @@ const char* f_list(const char* s) {
 int pars_f(const char* s) {
   kept_len = f__planlen = 0;
   f__kept.at = nullptr;
+  forget_again();  // no repeat of a statement on the operations replaced
   parse_base = s;
   f__pc = f__revloc = f__parenlvl = 0;
   const char* e = f_s(s, 0);

@@ -6,6 +6,9 @@
 
 namespace rio {
 
+const char f__no_format[1] = "";
+again_key f__again{f__no_format, 0};
+
 // Checks the unit of a formatted statement and makes it current.
 int32_t c_sfe(const cilist* a) {
   if (static_cast<uint32_t>(a->unit) >= MXUNIT) return f__error(a->err, 101, "startio");
@@ -90,7 +93,11 @@ namespace {
   f__fmtbuf = a->format;
   f__cf = u->stream;
   f__doend = xw_end;
-  if (!fmt_bg()) {
+  forget_again();
+  if (fmt_bg()) {
+    // A repeat compares its text in place.
+    if (a->format == f__kept.at) f__again = {a->format, a->unit};
+  } else {
     f__doed = w_ed;
     f__doned = w_ned;
     f__dorevert = xw_rev;
@@ -105,6 +112,7 @@ namespace {
 [[gnu::noinline]] int32_t start_fully(const cilist* a) {
   if (f__init != kInitialised) f_init();
   begin_state();
+  forget_again();
   f__step = &f__plan[kNoPlan];
   if (int32_t n = c_sfe(a)) return n;
   f__elist = a;  // the parser reports against the statement and its format
@@ -114,18 +122,32 @@ namespace {
   begin_write(a, f__curunit);
   if (f__curunit->written != 1 && f__nowwriting(f__curunit)) {
     f__step = &f__plan[kNoPlan];
+    forget_again();
     return f__error(a->err, errno, "write start");
   }
   return 0;
 }
 
-}  // namespace
+// A repeat of the last statement started on a plan (f__again, whose format
+// is at the kept text's place), with no statement in progress: its format
+// text, compared as text, is still the one parsed, so the plan stands, and
+// the state its start set stands but for the statement's own, since nothing
+// else has run. True when it started.
+[[gnu::always_inline]] inline bool start_again(const cilist* a) {
+  if (a->format != f__again.format || a->unit != f__again.unit || f__init != kInitialised ||
+      f__fmtref || !fmt_unchanged_here(a->format))
+    return false;
+  f__init = kInitialised | kInStatement;
+  f__elist = a;
+  f__fmtbuf = a->format;
+  f__step = &f__plan[0];
+  return true;
+}
 
-// Starts a formatted write on the unit of a: parses its format, unless it is
-// the text that the last parse read. The common start, on a unit that is
-// connected for formatted writing and with the format of the last statement,
-// sets the state and no more.
-int32_t s_wsfe(const cilist* a) {
+// The start of a statement that repeats none: on a unit that is connected
+// for formatted writing and with the format of the last statement, it sets
+// the state and no more; any other start runs in full.
+[[gnu::noinline]] int32_t start_common(const cilist* a) {
   if (f__init != kInitialised || a->format == nullptr || !fmt_unchanged(a->format))
     return start_fully(a);
   const auto unit = static_cast<uint32_t>(a->unit);
@@ -135,6 +157,16 @@ int32_t s_wsfe(const cilist* a) {
   begin_state();
   begin_write(a, u);
   return 0;
+}
+
+}  // namespace
+
+// Starts a formatted write on the unit of a: parses its format, unless it is
+// the text that the last parse read. A repeat of the last statement starts
+// in a few instructions, without a call.
+int32_t s_wsfe(const cilist* a) {
+  if (start_again(a)) return 0;
+  return start_common(a);
 }
 
 // Ends a formatted write: the format runs to its end and the record is

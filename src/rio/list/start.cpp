@@ -8,6 +8,7 @@ namespace rio {
 int32_t c_le(const cilist* a) {
   if (f__init != kInitialised) f_init();
   f__init = kInitialised | kInStatement;
+  forget_again();
   f__fmtbuf = "list io";
   f__fmtlen = 7;
   if (static_cast<uint32_t>(a->unit) >= MXUNIT) return f__error(a->err, 101, "stler");

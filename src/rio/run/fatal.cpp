@@ -56,6 +56,7 @@ int32_t f__error(int32_t flag, int32_t n, const char* s, origin from) {
   f__errctx = s;
   f__errfrom = from;
   f__init &= ~kInStatement;
+  forget_again();
   errno = n;
   return n;
 }

@@ -46,6 +46,7 @@ int32_t close_keeping(unitrec* b, const cllist* a) {
 int32_t f_clos(const cllist* a) {
   io_guard g;
   if (f__init & kInStatement) f__fatal(131, "I/O recursion");
+  forget_again();
   if (a->unit < 0 || a->unit >= MXUNIT) return 0;
   unitrec* b = &f__units[a->unit];
   int32_t rc = 0;

@@ -113,6 +113,7 @@ FILE* open_stream(unitrec* b) {
 int32_t f_open(const olist* a) {
   io_guard g;
   if (f__init != kInitialised) f_init();
+  forget_again();
   f__external = 1;
   if (static_cast<uint32_t>(a->unit) >= MXUNIT) return f__error(a->err, 101, "open");
   unitrec* b = &f__units[a->unit];
