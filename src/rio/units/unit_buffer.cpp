@@ -30,17 +30,29 @@ int patience_of(const unitrec* x) {
   return f__dying != 0 && x == &f__units[6] && x->seekable != 0 && x->out.pieces ? kPatienceMs : -1;
 }
 
-// Writes as sys::write does, whole records at a time in pieces of at most
+// Where a hand-over writes: the descriptor, and how long a wait for room
+// there may see none (patience_of).
+struct target {
+  int fd;
+  int patience;
+};
+
+// Writes as sys::write does, to t.
+int write_to(target t, const char* p, size_t n, size_t* done) {
+  return sys::write(t.fd, p, n, done, t.patience < 0 ? noted : signal_noted, t.patience);
+}
+
+// Writes as write_to does, whole records at a time in pieces of at most
 // sys::kWhole bytes (a longer record alone), so that a pipe or a FIFO whose
 // writes are ended by a signal holds whole records only.
-int in_pieces(int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t nrec, size_t* done,
-              int patience) {
+int in_pieces(target t, const char* p, uint32_t n, const uint32_t* ends, uint32_t nrec,
+              size_t* done) {
   uint32_t from = 0;
   for (uint32_t i = 0; i < nrec && from < n;) {
     uint32_t to = ends[i++];
     while (i < nrec && ends[i] - from <= sys::kWhole) to = ends[i++];
     size_t d = 0;
-    int e = sys::write(fd, p + from, to - from, &d, patience < 0 ? noted : signal_noted, patience);
+    int e = write_to(t, p + from, to - from, &d);
     if (e != 0) {
       *done = from + d;
       return e;
@@ -52,13 +64,16 @@ int in_pieces(int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t 
 }
 
 // Hands n characters holding nrec whole records, the i-th ending at ends[i],
-// to the system, waiting for room as patience says (patience_of). Returns 0
-// or an error (unitbuf_put's), with *taken the characters that the system
-// took; on an error the file ends after the last record that the system took
-// whole, or the error says that it could not be cut there. The unit counts
-// where its file stands, so that the cut needs no question to the system.
-int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* ends, uint32_t nrec,
-              size_t* taken, int patience) {
+// to unit x's file, waiting for room as patience_of says. Returns 0 or an
+// error (unitbuf_put's), with *taken the characters that the system took; on
+// an error the file ends after the last record that the system took whole,
+// or the error says that it could not be cut there. The unit counts where
+// its file stands, so that the cut needs no question to the system.
+int hand_over(unitrec* x, const char* p, uint32_t n, const uint32_t* ends, uint32_t nrec,
+              size_t* taken) {
+  unitbuf& b = x->out;
+  const target t{sys::fd_of(x->stream), patience_of(x)};
+  const int fd = t.fd;
   *taken = 0;
   assert_signals_held();
   if (b.fresh) {
@@ -77,8 +92,7 @@ int hand_over(unitbuf& b, int fd, const char* p, uint32_t n, const uint32_t* end
     // gives way to the unit's records there, and comes back after them.
     waiting_on w(fd);
     bool yielded = b.eager && f__status_yield(fd);
-    e = b.pieces ? in_pieces(fd, p, n, ends, nrec, &done, patience)
-                 : sys::write(fd, p, n, &done, patience < 0 ? noted : signal_noted, patience);
+    e = b.pieces ? in_pieces(t, p, n, ends, nrec, &done) : write_to(t, p, n, &done);
     if (yielded) f__restatus();
   }
   if (e == 0) {
@@ -164,7 +178,7 @@ void make_buffer(unitbuf& b, uint32_t cap, uint32_t recs) {
     // A record longer than the buffer, or no buffer to be had: the record
     // goes on its own.
     size_t taken = 0;
-    return hand_over(b, sys::fd_of(x->stream), p, n, &n, 1, &taken, patience_of(x));
+    return hand_over(x, p, n, &n, 1, &taken);
   }
   memcpy(b.data + b.len, p, n);
   b.len += n;
@@ -191,8 +205,7 @@ int unitbuf_flush(unitrec* x) {
   unitbuf& b = x->out;
   if (b.len == 0) return 0;
   size_t taken = 0;
-  int e =
-      hand_over(b, sys::fd_of(x->stream), b.data, b.len, b.ends, b.nrec, &taken, patience_of(x));
+  int e = hand_over(x, b.data, b.len, b.ends, b.nrec, &taken);
   if (e == EINTR) {
     // A signal ended the wait for room: what the system did not take stays,
     // for the end of the run to write.

@@ -1,7 +1,8 @@
 // The standard descriptors on POSIX systems: terminals, a description of
-// their own for the run's writes, and descriptors the process was started
-// without.
+// their own for the run's writes, descriptors the process was started
+// without, and what a handler asks of them and writes to them.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,5 +67,23 @@ void settle_input_end(int) {}
 
 // A terminal window stays when the run ends.
 void keep_window() {}
+
+// A descriptor without room now, whatever it is.
+bool stalled(int fd) {
+  pollfd p{fd, POLLOUT, 0};
+  return fd >= 0 && poll(&p, 1, 0) == 0;
+}
+
+// What standard error takes at once, with the system's own write.
+void write_error(const char* s, size_t n) {
+  while (n > 0) {
+    pollfd p{2, POLLOUT, 0};
+    if (poll(&p, 1, 0) != 1 || (p.revents & POLLOUT) == 0) return;
+    ssize_t k = ::write(2, s, n);
+    if (k <= 0) return;
+    s += k;
+    n -= static_cast<size_t>(k);
+  }
+}
 
 }  // namespace rio::sys

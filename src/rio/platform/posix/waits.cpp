@@ -117,15 +117,23 @@ bool wait(int fd, bool out, int ms, bool (*noted)()) {
 
 namespace {
 
-// Waits for room in fd as write does: false when noted() ends the wait, or,
-// with patience of 0 or more, when patience ms pass without room (*e says
-// which).
-bool wait_room(int fd, bool (*noted)(), int patience, const sigset_t& outside, int* e) {
-  if (!wait_with(fd, true, patience, noted, outside)) {
+// How write() waits for room: what ends the wait early, and the signals let
+// in meanwhile.
+struct room_wait {
+  bool (*noted)();
+  int patience;
+  sigset_t outside;
+};
+
+// Waits for room in fd as write does: false when w.noted() ends the wait,
+// or, with a patience of 0 or more, when that many ms pass without room
+// (*e says which).
+bool wait_room(int fd, const room_wait& w, int* e) {
+  if (!wait_with(fd, true, w.patience, w.noted, w.outside)) {
     *e = EINTR;
     return false;
   }
-  if (patience >= 0 && !has_room(fd)) {
+  if (w.patience >= 0 && !has_room(fd)) {
     *e = EAGAIN;
     return false;
   }
@@ -138,22 +146,21 @@ bool wait_room(int fd, bool (*noted)(), int patience, const sigset_t& outside, i
 // between two of them, in the middle of a record. Held off, it ends the
 // process once the write is done. A wait for room lets them in (unless the
 // process was started holding them off), as then no write is in progress.
-int write_whole(int fd, const char* p, size_t n, size_t* done, bool (*noted)(), int patience,
-                const sigset_t& outside) {
+int write_whole(int fd, const char* p, size_t n, size_t* done, const room_wait& w) {
   size_t at = 0;
   int e = 0;
   while (at < n) {
     // A blocking description without room: the wait for it comes first,
     // where a signal can end it; the write then finds room, unless another
     // process took it.
-    if (is_shared(fd) && !has_room(fd) && !wait_room(fd, noted, patience, outside, &e)) break;
+    if (is_shared(fd) && !has_room(fd) && !wait_room(fd, w, &e)) break;
     ssize_t k = ::write(fd, p + at, n - at);
     if (k > 0) {
       at += static_cast<size_t>(k);
     } else if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!wait_room(fd, noted, patience, outside, &e)) break;
+      if (!wait_room(fd, w, &e)) break;
     } else if (k < 0 && errno == EINTR) {
-      if (noted()) {
+      if (w.noted()) {
         e = EINTR;
         break;
       }
@@ -171,30 +178,15 @@ int write_whole(int fd, const char* p, size_t n, size_t* done, bool (*noted)(), 
 // A regular file takes the whole buffer in one call; the loop serves pipes,
 // FIFOs and terminals, whose writes may take part of it or none.
 int write(int fd, const char* p, size_t n, size_t* done, bool (*noted)(), int patience) {
-  sigset_t hold, old;
+  sigset_t hold;
   sigemptyset(&hold);
   sigaddset(&hold, SIGHUP);
   sigaddset(&hold, SIGQUIT);
-  sigprocmask(SIG_BLOCK, &hold, &old);
-  int e = write_whole(fd, p, n, done, noted, patience, old);
-  sigprocmask(SIG_SETMASK, &old, nullptr);
+  room_wait w{noted, patience, {}};
+  sigprocmask(SIG_BLOCK, &hold, &w.outside);  // the waits let in what was let in before
+  int e = write_whole(fd, p, n, done, w);
+  sigprocmask(SIG_SETMASK, &w.outside, nullptr);
   return e;
-}
-
-bool stalled(int fd) {
-  pollfd p{fd, POLLOUT, 0};
-  return fd >= 0 && poll(&p, 1, 0) == 0;
-}
-
-void write_error(const char* s, size_t n) {
-  while (n > 0) {
-    pollfd p{2, POLLOUT, 0};
-    if (poll(&p, 1, 0) != 1 || (p.revents & POLLOUT) == 0) return;
-    ssize_t k = ::write(2, s, n);
-    if (k <= 0) return;
-    s += k;
-    n -= static_cast<size_t>(k);
-  }
 }
 
 }  // namespace rio::sys

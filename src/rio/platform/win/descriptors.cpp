@@ -1,5 +1,5 @@
-// The standard descriptors on Windows: consoles, and handles the process was
-// started without.
+// The standard descriptors on Windows: consoles, handles the process was
+// started without, and what a handler asks of them and writes to them.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -48,5 +48,15 @@ void keep_window() {
   while (ReadFile(handle_of(0), &c, 1, &n, nullptr) && n == 1 && c != '\n') {
   }
 }
+
+void write_error(const char* s, size_t n) {
+  size_t done = 0;
+  write(
+      2, s, n, &done, +[] { return true; });
+}
+
+// A handler on the main thread finds it in no call: nothing it interrupted
+// waits.
+bool stalled(int) { return false; }
 
 }  // namespace rio::sys

@@ -118,14 +118,4 @@ bool wait(int fd, bool out, int ms, bool (*is_noted)()) {
   return false;
 }
 
-void write_error(const char* s, size_t n) {
-  size_t done = 0;
-  write(
-      2, s, n, &done, +[] { return true; });
-}
-
-// A handler on the main thread finds it in no call: nothing it interrupted
-// waits.
-bool stalled(int) { return false; }
-
 }  // namespace rio::sys
