@@ -2,6 +2,7 @@
 // interpreter state, and the field writers.
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -221,16 +222,18 @@ bool f__scaled_exact(double x, int32_t d, uint64_t* out);
 // Computes x * 10^d rounded to the nearest integer, ties to even, when that
 // needs no exact arithmetic: false when the product is 2^32 or above or next
 // to a half. Below 2^32 the rounded product y is within 2^-22 of the exact
-// one, so an integer q within 1/2 - 2^-20 of y is the exact product's nearest.
+// one P. Adding 2^32 + 1/2 rounds y + 1/2 to the unit 2^-20 of [2^32, 2^33),
+// within 2^-21, so the sum's low 52 bits are (P + 1/2) 2^20 within 3/4: unless
+// its low 20 bits are 0 (next to a half), the bits above them are P's nearest.
 // For x >= 0 and d <= 19.
 inline bool f__scaled_near(double x, int32_t d, uint64_t* out) {
   double y = x * f__pow10d[d];
   if (!(y < 4294967296.0)) return false;
-  // A q that the addition's rounding leaves off y's nearest integer lies next
-  // to a half, which the test below refuses.
-  auto q = static_cast<int64_t>(y + 0.5);  // NOLINT(bugprone-incorrect-roundings)
-  *out = static_cast<uint64_t>(q);
-  return std::fabs(y - static_cast<double>(q)) < 0.5 - 0x1p-20;  // exact: both on y's unit
+  const uint64_t z = std::bit_cast<uint64_t>(y + (4294967296.0 + 0.5));
+  // The exponent's bits above them are 0 in the low 32 bits; a sum of 2^33
+  // (P just below 2^32) has its low 20 bits 0.
+  *out = static_cast<uint32_t>(z >> 20);
+  return (z & 0xFFFFF) != 0;
 }
 
 // Computes x * 10^d rounded to the nearest integer, ties to even, exactly,
