@@ -173,6 +173,25 @@ inline constexpr char kPairs[201] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+// The exponent texts "E-99" to "E+99", each four bytes, from the exponent
+// plus 99: a short E field's exponent is one load and one store.
+struct exponent_table {
+  char of[199][4];
+};
+constexpr exponent_table make_exponent_table() {
+  exponent_table t{};
+  for (int32_t k = -99; k <= 99; ++k) {
+    const int32_t m = k < 0 ? -k : k;
+    char* e = t.of[k + 99];
+    e[0] = 'E';
+    e[1] = k < 0 ? '-' : '+';
+    e[2] = static_cast<char>('0' + m / 10);
+    e[3] = static_cast<char>('0' + m % 10);
+  }
+  return t;
+}
+inline constexpr exponent_table kExponents = make_exponent_table();
+
 // An estimate of the decimal exponent of x > 0, floor(log10 x), from its
 // binary exponent e2 alone: floor(e2 log10 2), as (e2 * 78913) >> 18 gives
 // it for every exponent of a double (78913 / 2^18 is just below log10 2).
@@ -215,7 +234,8 @@ inline bool sci_scaled(double x, int32_t n, uint64_t* v, int32_t* k) {
 inline char* short_E_text(char* at, uint32_t v, int32_t exp10, bool sign, const short_layout& L) {
   char* pt = at + L.point;
   const int32_t room = L.point - L.blanks - (sign ? 1 : 0);  // the columns left for a "0"
-  if (room < 0 || exp10 < -99 || exp10 > 99) return nullptr;
+  const auto exp_at = static_cast<uint32_t>(exp10 + 99);     // its text in kExponents
+  if (room < 0 || exp_at > 198) return nullptr;
   memcpy(at + L.blanks, kBlanks, kShort);
   if (room > 0) pt[-1] = '0';
   if (sign) pt[room > 0 ? -2 : -1] = '-';
@@ -223,10 +243,7 @@ inline char* short_E_text(char* at, uint32_t v, int32_t exp10, bool sign, const 
   const uint64_t dig = L.d <= 4 ? digits4(v) >> (L.shift - 32) : digits8(v) >> L.shift;
   store8(pt + 1, dig | kZeros);
   char* e = pt + 1 + L.d;
-  uint32_t mag = static_cast<uint32_t>(exp10 < 0 ? -exp10 : exp10);
-  e[0] = 'E';
-  e[1] = exp10 < 0 ? '-' : '+';
-  memcpy(e + 2, &kPairs[size_t{2} * mag], 2);
+  memcpy(e, kExponents.of[exp_at], 4);
   return e + 4;
 }
 
