@@ -45,8 +45,9 @@ int pars_f(const char* s);
 bool fmt_unchanged_apart(const char* s);
 
 // The kept text of the last parse in 16-byte chunks, for its comparison at
-// the same address: lead whole chunks from its start, then the chunk that
-// ends with its last byte (last: its offset), which may overlap them. at is
+// the same address: lead whole chunks from its start (the first one even
+// when lead is 0), then the chunk that ends with its last byte (last: its
+// offset), which may overlap them. at is
 // null when the text is shorter than one chunk or longer than kKeptChunks.
 using chunk16 = uint64_t __attribute__((vector_size(16)));
 constexpr int32_t kKeptChunk = 16, kKeptChunks = 4;
@@ -73,8 +74,9 @@ inline chunk16 load16(const char* p) {
 // they were parsed, and a format text stays where it is.
 inline bool fmt_unchanged_here(const char* s) {
   assert(s == f__kept.at);
-  chunk16 d = load16(s + f__kept.last) ^ f__kept.tail;
-  for (ptrdiff_t i = 0; i < f__kept.lead; ++i) d |= load16(s + i * kKeptChunk) ^ f__kept.chunk[i];
+  // The first chunk is kept whatever lead is, so that it needs no test.
+  chunk16 d = (load16(s) ^ f__kept.chunk[0]) | (load16(s + f__kept.last) ^ f__kept.tail);
+  for (ptrdiff_t i = 1; i < f__kept.lead; ++i) d |= load16(s + i * kKeptChunk) ^ f__kept.chunk[i];
   f__fmtlen = f__kept.last + kKeptChunk;
   return (d[0] | d[1]) == 0;
 }
