@@ -139,6 +139,9 @@ struct plan_step {
   // digits, fits[sign] = 10^min(d + cols, 8) - sign, or 0 when cols < 1; at
   // most 10^8, whose digits the quick path converts.
   uint32_t fits[2];
+  // A short field's lowest bit of its last integer digit in the eight digits
+  // of digits8, 1 << (shift - 8), where the count of leading zeros stops.
+  uint64_t int_stop;
 };
 constexpr int32_t kPlanMax = 64, kNoPlan = kPlanMax;
 extern plan_step f__plan[kPlanMax + 1];

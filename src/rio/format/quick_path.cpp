@@ -55,7 +55,10 @@ inline int32_t quick_F(char* at, const plan_step& s, double x, bool neg, const c
   // below 10^8.
   if (v - neg >= s.fits[neg ? 1 : 0]) return quick_F_wide(&s, at, v, neg, p);
   const uint64_t dig = digits8(static_cast<uint32_t>(v));
-  return quick_F_store(&s, at, dig, neg, short_F_zeros(dig, layout_of(s)));
+  const uint64_t stop = dig | s.int_stop;
+  if (stop == 0) __builtin_unreachable();         // int_stop is not 0: no test for a zero word
+  const int32_t lz = std::countr_zero(stop) / 8;  // as short_F_zeros counts them
+  return quick_F_store(&s, at, dig, neg, lz);
 }
 
 // A short E field of x > 0 whose digits the quick tier's scaling settles:
