@@ -23,9 +23,9 @@ inline short_layout layout_of(const plan_step& s) {
 // zeros left out, at the step's start at and ends the step. Apart from
 // quick_F, so that neither needs a frame.
 [[gnu::noinline]] int32_t quick_F_store(const plan_step* s, char* at, uint64_t dig, bool neg,
-                                        int32_t lz) {
+                                        ptrdiff_t lz) {
   store8(at, s->text);
-  short_F_store(at, dig, neg, s->at.first + lz - (neg ? 1 : 0), layout_of(*s));
+  short_F_store(at, dig, neg, ptrdiff_t{s->at.first} + lz - (neg ? 1 : 0), layout_of(*s));
   f__recpos += s->at.end;  // a field fills its width
   f__step = s->next;
   return 0;
@@ -56,8 +56,8 @@ inline int32_t quick_F(char* at, const plan_step& s, double x, bool neg, const c
   if (v - neg >= s.fits[neg ? 1 : 0]) return quick_F_wide(&s, at, v, neg, p);
   const uint64_t dig = digits8(static_cast<uint32_t>(v));
   const uint64_t stop = dig | s.int_stop;
-  if (stop == 0) __builtin_unreachable();         // int_stop is not 0: no test for a zero word
-  const int32_t lz = std::countr_zero(stop) / 8;  // as short_F_zeros counts them
+  if (stop == 0) __builtin_unreachable();           // int_stop is not 0: no test for a zero word
+  const ptrdiff_t lz = std::countr_zero(stop) / 8;  // as short_F_zeros counts them
   return quick_F_store(&s, at, dig, neg, lz);
 }
 

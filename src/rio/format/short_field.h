@@ -117,11 +117,11 @@ inline int32_t short_F_start(uint64_t dig, bool sign, const short_layout& L) {
 // them are free, and returns the field's end. At most seven digits after the
 // point. The digits of both sides come from the one conversion, stored on
 // either side of the point.
-inline char* short_F_store(char* at, uint64_t dig, bool sign, int32_t start,
+inline char* short_F_store(char* at, uint64_t dig, bool sign, ptrdiff_t start,
                            const short_layout& L) {
   memcpy(at + L.blanks, kBlanks, kShort);
   if (sign) at[start] = '-';
-  const int32_t first = start + (sign ? 1 : 0);
+  const ptrdiff_t first = start + (sign ? 1 : 0);
   store8(at + first, dig >> 8 * (first - L.first) | kZeros);  // past the point: overwritten below
   char* pt = at + L.point;
   *pt = '.';
