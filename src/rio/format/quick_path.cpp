@@ -63,10 +63,11 @@ inline int32_t quick_F(char* at, const plan_step& s, double x, bool neg, const c
 
 // A short E field of x > 0 whose digits the quick tier's scaling settles:
 // returns the field's end, or null.
-inline char* quick_E(char* at, const plan_step& s, double x, bool neg) {
+inline char* quick_E(const plan_step& s, double x, bool neg) {
   uint64_t v;
   int32_t k;
   if (!(x > 0) || !sci_scaled<false>(x, s.d, &v, &k)) return nullptr;
+  char* at = f__buf + f__recpos;  // read once settled: fewer registers held meanwhile
   store8(at, s.text);
   return short_E_text(at, static_cast<uint32_t>(v), k + 1, neg, layout_of(s));
 }
@@ -81,9 +82,8 @@ template <uint8_t kind>
   memcpy(&bits, p, sizeof bits);
   double x = std::bit_cast<double>(bits & ~(uint64_t{1} << 63));
   bool neg = bits >> 63 != 0;
-  char* at = f__buf + f__recpos;
-  if (kind == STEP_SHORT_F) return quick_F(at, s, x, neg, p);
-  char* e = quick_E(at, s, x, neg);
+  if (kind == STEP_SHORT_F) return quick_F(f__buf + f__recpos, s, x, neg, p);
+  char* e = quick_E(s, x, neg);
   if (e == nullptr) return plan_step_value(p, len);
   f__recpos += s.at.end;  // a field fills its width
   f__step = s.next;
