@@ -70,15 +70,19 @@ inline chunk16 load16(const char* p) {
 // reads a valid format up to its closing parenthesis and never beyond, so
 // equal bytes up to there give equal operations. A text at the place of the
 // last one, changed there or not, has its bytes compared over the parsed
-// length, a chunk at a time (fmt_unchanged_here): that place held them when
+// length, a chunk at a time (fmt_same_here): that place held them when
 // they were parsed, and a format text stays where it is.
-inline bool fmt_unchanged_here(const char* s) {
+inline bool fmt_same_here(const char* s) {
   assert(s == f__kept.at);
   // The first chunk is kept whatever lead is, so that it needs no test.
   chunk16 d = (load16(s) ^ f__kept.chunk[0]) | (load16(s + f__kept.last) ^ f__kept.tail);
   for (ptrdiff_t i = 1; i < f__kept.lead; ++i) d |= load16(s + i * kKeptChunk) ^ f__kept.chunk[i];
-  f__fmtlen = f__kept.last + kKeptChunk;
   return (d[0] | d[1]) == 0;
+}
+// fmt_same_here, the text's length set for the reports.
+inline bool fmt_unchanged_here(const char* s) {
+  f__fmtlen = f__kept.last + kKeptChunk;
+  return fmt_same_here(s);
 }
 inline bool fmt_unchanged(const char* s) {
   return s == f__kept.at ? fmt_unchanged_here(s) : fmt_unchanged_apart(s);
