@@ -146,6 +146,9 @@ struct plan_step {
   // A short field's lowest bit of its last integer digit in the eight digits
   // of digits8, 1 << (shift - 8), where the count of leading zeros stops.
   uint64_t int_stop;
+  // The short literal's characters, then the newline that ends a record at
+  // the step and a NUL: what a planned statement's end stores (plan_end).
+  chunk16 end_text;
 };
 constexpr int32_t kPlanMax = 64, kNoPlan = kPlanMax;
 extern plan_step f__plan[kPlanMax + 1];

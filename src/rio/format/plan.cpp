@@ -63,6 +63,14 @@ plan_step step_of(int32_t pc) {
   return step;
 }
 
+// Step s's literal, then the newline and a NUL.
+chunk16 end_text_of(const plan_step& s) {
+  char b[sizeof(chunk16)] = {};
+  store8(b, s.text);
+  b[s.len] = '\n';
+  return load16(b);
+}
+
 // Lays the steps of the first last operations out, each with the one after
 // it; a short literal followed by a short field becomes one step.
 void make_steps(int32_t last, int32_t loop) {
@@ -93,6 +101,7 @@ void make_steps(int32_t last, int32_t loop) {
             static_cast<uint32_t>(cols < 1 ? 0 : f__pow10[std::min(step.d + cols, 8)] - sign);
       }
     }
+    step.end_text = end_text_of(step);
     f__plan[m++] = step;
   }
   for (int32_t j = 0; j < m; ++j) f__plan[j].next = &f__plan[j + 1 < m ? j + 1 : at[loop]];
