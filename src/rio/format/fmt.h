@@ -65,6 +65,22 @@ inline chunk16 load16(const char* p) {
   return v;
 }
 
+// Byte by byte, whether two chunks agree: all ones where they do, 0 where not.
+using bytes16 = char __attribute__((vector_size(16)));
+inline bytes16 same_bytes(chunk16 a, chunk16 b) {
+  return reinterpret_cast<bytes16>(a) == reinterpret_cast<bytes16>(b);
+}
+// Whether every byte of m is all ones: one mask of the bytes' top bits where
+// the machine has one.
+inline bool all_set(bytes16 m) {
+#if defined(__SSE2__)
+  return __builtin_ia32_pmovmskb128(m) == 0xFFFF;
+#else
+  const auto w = reinterpret_cast<chunk16>(m);
+  return (w[0] & w[1]) == ~uint64_t{0};
+#endif
+}
+
 // Whether s holds the text of the last successful parse, so that the
 // operations in f__syl are those pars_f would build from it again. The parser
 // reads a valid format up to its closing parenthesis and never beyond, so
@@ -75,9 +91,11 @@ inline chunk16 load16(const char* p) {
 inline bool fmt_same_here(const char* s) {
   assert(s == f__kept.at);
   // The first chunk is kept whatever lead is, so that it needs no test.
-  chunk16 d = (load16(s) ^ f__kept.chunk[0]) | (load16(s + f__kept.last) ^ f__kept.tail);
-  for (ptrdiff_t i = 1; i < f__kept.lead; ++i) d |= load16(s + i * kKeptChunk) ^ f__kept.chunk[i];
-  return (d[0] | d[1]) == 0;
+  bytes16 eq =
+      same_bytes(load16(s), f__kept.chunk[0]) & same_bytes(load16(s + f__kept.last), f__kept.tail);
+  for (ptrdiff_t i = 1; i < f__kept.lead; ++i)
+    eq &= same_bytes(load16(s + i * kKeptChunk), f__kept.chunk[i]);
+  return all_set(eq);
 }
 // fmt_same_here, the text's length set for the reports.
 inline bool fmt_unchanged_here(const char* s) {
