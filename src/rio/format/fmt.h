@@ -167,6 +167,10 @@ struct plan_step {
   // The short literal's characters, then the newline that ends a record at
   // the step and a NUL: what a planned statement's end stores (plan_end).
   chunk16 end_text;
+  // A short E field's first kShort columns up to its point (short_E_head),
+  // without and with its minus sign; all zero bytes for a sign that does not
+  // fit.
+  chunk16 e_head[2];
 };
 constexpr int32_t kPlanMax = 64, kNoPlan = kPlanMax;
 extern plan_step f__plan[kPlanMax + 1];

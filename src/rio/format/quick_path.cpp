@@ -62,14 +62,19 @@ inline int32_t quick_F(char* at, const plan_step& s, double x, bool neg, const c
 }
 
 // A short E field of x > 0 whose digits the quick tier's scaling settles:
-// returns the field's end, or null.
+// returns the field's end, or null. Its columns up to the point are the
+// step's e_head.
 inline char* quick_E(const plan_step& s, double x, bool neg) {
   uint64_t v;
   int32_t k;
   if (!(x > 0) || !sci_scaled<false>(x, s.d, &v, &k)) return nullptr;
+  const auto exp_at = static_cast<uint32_t>(k + 1 + 99);  // its text in kExponents
+  const chunk16 head = s.e_head[neg ? 1 : 0];
+  if (head[0] == 0 || exp_at > 198) return nullptr;  // no room for the sign, or |exponent| > 99
   char* at = f__buf + f__recpos;  // read once settled: fewer registers held meanwhile
   store8(at, s.text);
-  return short_E_text(at, static_cast<uint32_t>(v), k + 1, neg, layout_of(s));
+  memcpy(at + s.len, &head, sizeof head);
+  return short_E_tail(at + s.at.point, static_cast<uint32_t>(v), exp_at, layout_of(s));
 }
 
 // The double at p in short step s of the kind by the quick path, which the

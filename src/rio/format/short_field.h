@@ -231,20 +231,36 @@ inline bool sci_scaled(double x, int32_t n, uint64_t* v, int32_t* k) {
 // and kShort + kSlack bytes past them are free, and returns the field's end;
 // returns null, having decided nothing, unless the field has room for the
 // sign, the point and the digits, and |exp10| < 100.
-inline char* short_E_text(char* at, uint32_t v, int32_t exp10, bool sign, const short_layout& L) {
+// The part of a short E field laid out by L up to its point, from its first
+// column: blanks, a "0" where there is room for one, the minus sign when sign
+// and the point. Null, having stored nothing, when the sign does not fit.
+inline char* short_E_head(char* at, bool sign, const short_layout& L) {
   char* pt = at + L.point;
   const int32_t room = L.point - L.blanks - (sign ? 1 : 0);  // the columns left for a "0"
-  const auto exp_at = static_cast<uint32_t>(exp10 + 99);     // its text in kExponents
-  if (room < 0 || exp_at > 198) return nullptr;
+  if (room < 0) return nullptr;
   memcpy(at + L.blanks, kBlanks, kShort);
   if (room > 0) pt[-1] = '0';
   if (sign) pt[room > 0 ? -2 : -1] = '-';
   *pt = '.';
+  return pt;
+}
+
+// The rest of that field after its point pt: the d digits of v, where
+// 10^(d-1) <= v < 10^d, and the exponent's text kExponents.of[exp_at].
+// Returns the field's end.
+inline char* short_E_tail(char* pt, uint32_t v, uint32_t exp_at, const short_layout& L) {
   const uint64_t dig = L.d <= 4 ? digits4(v) >> (L.shift - 32) : digits8(v) >> L.shift;
   store8(pt + 1, dig | kZeros);
   char* e = pt + 1 + L.d;
   memcpy(e, kExponents.of[exp_at], 4);
   return e + 4;
+}
+
+inline char* short_E_text(char* at, uint32_t v, int32_t exp10, bool sign, const short_layout& L) {
+  const auto exp_at = static_cast<uint32_t>(exp10 + 99);  // its text in kExponents
+  if (exp_at > 198) return nullptr;
+  char* pt = short_E_head(at, sign, L);
+  return pt == nullptr ? nullptr : short_E_tail(pt, v, exp_at, L);
 }
 
 // Writes x >= 0 (negative when sign) in an Ew.d field by the short path, at
