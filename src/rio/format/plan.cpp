@@ -100,7 +100,7 @@ void make_steps(int32_t last, int32_t loop) {
       step.at.shift = static_cast<uint8_t>(L.shift);
       step.at.first = static_cast<int8_t>(step.len + L.first);
       step.at.end = static_cast<uint8_t>(step.len + step.w);
-      step.int_stop = uint64_t{1} << (L.shift - 8);
+      if (step.kind == STEP_SHORT_F) step.int_stop = uint64_t{1} << (L.shift - 8);  // d <= 7
       // The columns before the point hold the sign, if any, and at least one
       // integer digit.
       for (int32_t sign = 0; sign < 2; ++sign) {
