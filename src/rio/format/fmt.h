@@ -161,7 +161,7 @@ struct plan_step {
   // digits, fits[sign] = 10^min(d + cols, 8) - sign, or 0 when cols < 1; at
   // most 10^8, whose digits the quick path converts.
   uint32_t fits[2];
-  // A short field's lowest bit of its last integer digit in the eight digits
+  // A short F field's lowest bit of its last integer digit in the eight digits
   // of digits8, 1 << (shift - 8), where the count of leading zeros stops.
   uint64_t int_stop;
   // The short literal's characters, then the newline that ends a record at
@@ -264,8 +264,8 @@ inline bool f__scaled_near(double x, int32_t d, uint64_t* out) {
   double y = x * f__pow10d[d];
   if (!(y < 4294967296.0)) return false;
   const uint64_t z = std::bit_cast<uint64_t>(y + (4294967296.0 + 0.5));
-  // The exponent's bits above them are 0 in the low 32 bits; a sum of 2^33
-  // (P just below 2^32) has its low 20 bits 0.
+  // Bits 20 to 51 are that nearest (the exponent's bits lie above them); a
+  // sum of 2^33 (P just below 2^32) has its low 20 bits 0.
   *out = static_cast<uint32_t>(z >> 20);
   return (z & 0xFFFFF) != 0;
 }

@@ -227,11 +227,6 @@ inline bool sci_scaled(double x, int32_t n, uint64_t* v, int32_t* k) {
   return false;
 }
 
-// Writes v x 10^(exp10 - d), where 10^(d-1) <= v < 10^d, (negative when
-// sign) in the short E field laid out by L from at, where the field's blanks
-// and kShort + kSlack bytes past them are free, and returns the field's end;
-// returns null, having decided nothing, unless the field has room for the
-// sign, the point and the digits, and |exp10| < 100.
 // The part of a short E field laid out by L up to its point, from its first
 // column: blanks, a "0" where there is room for one, the minus sign when sign
 // and the point. Null, having stored nothing, when the sign does not fit.
@@ -257,6 +252,11 @@ inline char* short_E_tail(char* pt, uint32_t v, uint32_t exp_at, const short_lay
   return e + 4;
 }
 
+// Writes v x 10^(exp10 - d), where 10^(d-1) <= v < 10^d, (negative when
+// sign) in the short E field laid out by L from at, where the field's blanks
+// and kShort + kSlack bytes past them are free, and returns the field's end;
+// returns null, having decided nothing, unless the field has room for the
+// sign, the point and the digits, and |exp10| < 100.
 inline char* short_E_text(char* at, uint32_t v, int32_t exp10, bool sign, const short_layout& L) {
   const auto exp_at = static_cast<uint32_t>(exp10 + 99);  // its text in kExponents
   if (exp_at > 198) return nullptr;
