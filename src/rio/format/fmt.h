@@ -2,6 +2,7 @@
 // interpreter state, and the field writers.
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -44,8 +45,9 @@ int pars_f(const char* s);
 bool fmt_unchanged_apart(const char* s);
 
 // The kept text of the last parse in 16-byte chunks, for its comparison at
-// the same address: lead whole chunks from its start, then the chunk that
-// ends with its last byte (last: its offset), which may overlap them. at is
+// the same address: lead whole chunks from its start (the first one even
+// when lead is 0), then the chunk that ends with its last byte (last: its
+// offset), which may overlap them. at is
 // null when the text is shorter than one chunk or longer than kKeptChunks.
 using chunk16 = uint64_t __attribute__((vector_size(16)));
 constexpr int32_t kKeptChunk = 16, kKeptChunks = 4;
@@ -63,19 +65,42 @@ inline chunk16 load16(const char* p) {
   return v;
 }
 
+// Byte by byte, whether two chunks agree: all ones where they do, 0 where not.
+using bytes16 = char __attribute__((vector_size(16)));
+inline bytes16 same_bytes(chunk16 a, chunk16 b) {
+  return reinterpret_cast<bytes16>(a) == reinterpret_cast<bytes16>(b);
+}
+// Whether every byte of m is all ones: one mask of the bytes' top bits where
+// the machine has one.
+inline bool all_set(bytes16 m) {
+#if defined(__SSE2__)
+  return __builtin_ia32_pmovmskb128(m) == 0xFFFF;
+#else
+  const auto w = reinterpret_cast<chunk16>(m);
+  return (w[0] & w[1]) == ~uint64_t{0};
+#endif
+}
+
 // Whether s holds the text of the last successful parse, so that the
 // operations in f__syl are those pars_f would build from it again. The parser
 // reads a valid format up to its closing parenthesis and never beyond, so
 // equal bytes up to there give equal operations. A text at the place of the
 // last one, changed there or not, has its bytes compared over the parsed
-// length, a chunk at a time (fmt_unchanged_here): that place held them when
+// length, a chunk at a time (fmt_same_here): that place held them when
 // they were parsed, and a format text stays where it is.
-inline bool fmt_unchanged_here(const char* s) {
+inline bool fmt_same_here(const char* s) {
   assert(s == f__kept.at);
-  chunk16 d = load16(s + f__kept.last) ^ f__kept.tail;
-  for (ptrdiff_t i = 0; i < f__kept.lead; ++i) d |= load16(s + i * kKeptChunk) ^ f__kept.chunk[i];
+  // The first chunk is kept whatever lead is, so that it needs no test.
+  bytes16 eq =
+      same_bytes(load16(s), f__kept.chunk[0]) & same_bytes(load16(s + f__kept.last), f__kept.tail);
+  for (ptrdiff_t i = 1; i < f__kept.lead; ++i)
+    eq &= same_bytes(load16(s + i * kKeptChunk), f__kept.chunk[i]);
+  return all_set(eq);
+}
+// fmt_same_here, the text's length set for the reports.
+inline bool fmt_unchanged_here(const char* s) {
   f__fmtlen = f__kept.last + kKeptChunk;
-  return (d[0] | d[1]) == 0;
+  return fmt_same_here(s);
 }
 inline bool fmt_unchanged(const char* s) {
   return s == f__kept.at ? fmt_unchanged_here(s) : fmt_unchanged_apart(s);
@@ -136,6 +161,16 @@ struct plan_step {
   // digits, fits[sign] = 10^min(d + cols, 8) - sign, or 0 when cols < 1; at
   // most 10^8, whose digits the quick path converts.
   uint32_t fits[2];
+  // A short F field's lowest bit of its last integer digit in the eight digits
+  // of digits8, 1 << (shift - 8), where the count of leading zeros stops.
+  uint64_t int_stop;
+  // The short literal's characters, then the newline that ends a record at
+  // the step and a NUL: what a planned statement's end stores (plan_end).
+  chunk16 end_text;
+  // A short E field's first kShort columns up to its point (short_E_head),
+  // without and with its minus sign; all zero bytes for a sign that does not
+  // fit.
+  chunk16 e_head[2];
 };
 constexpr int32_t kPlanMax = 64, kNoPlan = kPlanMax;
 extern plan_step f__plan[kPlanMax + 1];
@@ -221,16 +256,18 @@ bool f__scaled_exact(double x, int32_t d, uint64_t* out);
 // Computes x * 10^d rounded to the nearest integer, ties to even, when that
 // needs no exact arithmetic: false when the product is 2^32 or above or next
 // to a half. Below 2^32 the rounded product y is within 2^-22 of the exact
-// one, so an integer q within 1/2 - 2^-20 of y is the exact product's nearest.
+// one P. Adding 2^32 + 1/2 rounds y + 1/2 to the unit 2^-20 of [2^32, 2^33),
+// within 2^-21, so the sum's low 52 bits are (P + 1/2) 2^20 within 3/4: unless
+// its low 20 bits are 0 (next to a half), the bits above them are P's nearest.
 // For x >= 0 and d <= 19.
 inline bool f__scaled_near(double x, int32_t d, uint64_t* out) {
   double y = x * f__pow10d[d];
   if (!(y < 4294967296.0)) return false;
-  // A q that the addition's rounding leaves off y's nearest integer lies next
-  // to a half, which the test below refuses.
-  auto q = static_cast<int64_t>(y + 0.5);  // NOLINT(bugprone-incorrect-roundings)
-  *out = static_cast<uint64_t>(q);
-  return std::fabs(y - static_cast<double>(q)) < 0.5 - 0x1p-20;  // exact: both on y's unit
+  const uint64_t z = std::bit_cast<uint64_t>(y + (4294967296.0 + 0.5));
+  // Bits 20 to 51 are that nearest (the exponent's bits lie above them); a
+  // sum of 2^33 (P just below 2^32) has its low 20 bits 0.
+  *out = static_cast<uint32_t>(z >> 20);
+  return (z & 0xFFFFF) != 0;
 }
 
 // Computes x * 10^d rounded to the nearest integer, ties to even, exactly,

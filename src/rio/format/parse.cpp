@@ -1,4 +1,5 @@
 // The format parser: translates a format text into operations in f__syl.
+#include <algorithm>
 #include <cstring>
 
 #include "format/fmt.h"
@@ -27,7 +28,7 @@ void keep_chunks() {
   if (kept_len < kKeptChunk || kept_len > kKeptChunk * kKeptChunks) return;
   f__kept.lead = (kept_len - 1) / kKeptChunk;
   f__kept.last = kept_len - kKeptChunk;
-  for (ptrdiff_t i = 0; i < f__kept.lead; ++i)
+  for (ptrdiff_t i = 0; i < std::max(f__kept.lead, 1); ++i)
     memcpy(&f__kept.chunk[i], kept + i * kKeptChunk, kKeptChunk);
   memcpy(&f__kept.tail, kept + f__kept.last, kKeptChunk);
   f__kept.at = kept_at;

@@ -63,6 +63,22 @@ plan_step step_of(int32_t pc) {
   return step;
 }
 
+// Step s's literal, then the newline and a NUL.
+chunk16 end_text_of(const plan_step& s) {
+  char b[sizeof(chunk16)] = {};
+  store8(b, s.text);
+  b[s.len] = '\n';
+  return load16(b);
+}
+
+// A short E step's field up to its point, with its minus sign when sign, as
+// short_E_head stores it; zero bytes when the sign does not fit.
+chunk16 e_head_of(const plan_step& s, bool sign) {
+  char b[kShort + kSlack] = {};
+  if (short_E_head(b, sign, E_layout(s.w, s.d)) == nullptr) return chunk16{};
+  return load16(b);
+}
+
 // Lays the steps of the first last operations out, each with the one after
 // it; a short literal followed by a short field becomes one step.
 void make_steps(int32_t last, int32_t loop) {
@@ -84,14 +100,17 @@ void make_steps(int32_t last, int32_t loop) {
       step.at.shift = static_cast<uint8_t>(L.shift);
       step.at.first = static_cast<int8_t>(step.len + L.first);
       step.at.end = static_cast<uint8_t>(step.len + step.w);
+      if (step.kind == STEP_SHORT_F) step.int_stop = uint64_t{1} << (L.shift - 8);  // d <= 7
       // The columns before the point hold the sign, if any, and at least one
       // integer digit.
       for (int32_t sign = 0; sign < 2; ++sign) {
+        if (step.kind == STEP_SHORT_E) step.e_head[sign] = e_head_of(step, sign != 0);
         const int32_t cols = step.w - step.d - 1 - sign;
         step.fits[sign] =
             static_cast<uint32_t>(cols < 1 ? 0 : f__pow10[std::min(step.d + cols, 8)] - sign);
       }
     }
+    step.end_text = end_text_of(step);
     f__plan[m++] = step;
   }
   for (int32_t j = 0; j < m; ++j) f__plan[j].next = &f__plan[j + 1 < m ? j + 1 : at[loop]];

@@ -89,17 +89,16 @@ int short_step_write(const plan_step& s, const char* p, int32_t len) {
 
 // Ends the record at a statement's end on a plan at step s, a field or the
 // format's end, as xw_end does: the short literal before a short field, then
-// the newline. A plan's record has no tab past its end, no "$" and room for
-// both (fmt_plan), and a plan moves no column, so f__hiwater stays 0. A short
+// the newline, stored with the step's end_text. A plan's record has no tab
+// past its end, no "$" and kStepRoom bytes of room past it (fmt_plan), and a
+// plan moves no column, so f__hiwater stays 0. A short
 // record goes to its unit's buffer inline, as f__putrec would hand it.
 int32_t plan_end(const plan_step& s) {
   char* const buf = f__buf;  // read once: the stores below may alias it
   int32_t n = f__recpos;
-  assert(short_step(s) || s.len == 0);  // only a short field takes a literal
-  store8(buf + n, s.text);
-  n += s.len;
-  memcpy(buf + n, "\n", 2);  // the newline, and a NUL after it
-  ++n;
+  assert(short_step(s) || s.len == 0);              // only a short field takes a literal
+  memcpy(buf + n, &s.end_text, sizeof s.end_text);  // the literal, the newline and a NUL
+  n += s.len + 1;
   f__recpos = 0;
   if (!unitbuf_quick(f__curunit->out, buf, static_cast<uint32_t>(n))) return f__putrec(n);
   if (f__sigpend != 0 && f__busy == 0) f__sigact();

@@ -23,9 +23,9 @@ inline short_layout layout_of(const plan_step& s) {
 // zeros left out, at the step's start at and ends the step. Apart from
 // quick_F, so that neither needs a frame.
 [[gnu::noinline]] int32_t quick_F_store(const plan_step* s, char* at, uint64_t dig, bool neg,
-                                        int32_t lz) {
+                                        ptrdiff_t lz) {
   store8(at, s->text);
-  short_F_store(at, dig, neg, s->at.first + lz - (neg ? 1 : 0), layout_of(*s));
+  short_F_store(at, dig, neg, ptrdiff_t{s->at.first} + lz - (neg ? 1 : 0), layout_of(*s));
   f__recpos += s->at.end;  // a field fills its width
   f__step = s->next;
   return 0;
@@ -55,17 +55,26 @@ inline int32_t quick_F(char* at, const plan_step& s, double x, bool neg, const c
   // below 10^8.
   if (v - neg >= s.fits[neg ? 1 : 0]) return quick_F_wide(&s, at, v, neg, p);
   const uint64_t dig = digits8(static_cast<uint32_t>(v));
-  return quick_F_store(&s, at, dig, neg, short_F_zeros(dig, layout_of(s)));
+  const uint64_t stop = dig | s.int_stop;
+  if (stop == 0) __builtin_unreachable();           // int_stop is not 0: no test for a zero word
+  const ptrdiff_t lz = std::countr_zero(stop) / 8;  // as short_F_zeros counts them
+  return quick_F_store(&s, at, dig, neg, lz);
 }
 
 // A short E field of x > 0 whose digits the quick tier's scaling settles:
-// returns the field's end, or null.
-inline char* quick_E(char* at, const plan_step& s, double x, bool neg) {
+// returns the field's end, or null. Its columns up to the point are the
+// step's e_head.
+inline char* quick_E(const plan_step& s, double x, bool neg) {
   uint64_t v;
   int32_t k;
   if (!(x > 0) || !sci_scaled<false>(x, s.d, &v, &k)) return nullptr;
+  const auto exp_at = static_cast<uint32_t>(k + 1 + 99);  // its text in kExponents
+  const chunk16 head = s.e_head[neg ? 1 : 0];
+  if (head[0] == 0 || exp_at > 198) return nullptr;  // no room for the sign, or |exponent| > 99
+  char* at = f__buf + f__recpos;  // read once settled: fewer registers held meanwhile
   store8(at, s.text);
-  return short_E_text(at, static_cast<uint32_t>(v), k + 1, neg, layout_of(s));
+  memcpy(at + s.len, &head, sizeof head);
+  return short_E_tail(at + s.at.point, static_cast<uint32_t>(v), exp_at, layout_of(s));
 }
 
 // The double at p in short step s of the kind by the quick path, which the
@@ -78,9 +87,8 @@ template <uint8_t kind>
   memcpy(&bits, p, sizeof bits);
   double x = std::bit_cast<double>(bits & ~(uint64_t{1} << 63));
   bool neg = bits >> 63 != 0;
-  char* at = f__buf + f__recpos;
-  if (kind == STEP_SHORT_F) return quick_F(at, s, x, neg, p);
-  char* e = quick_E(at, s, x, neg);
+  if (kind == STEP_SHORT_F) return quick_F(f__buf + f__recpos, s, x, neg, p);
+  char* e = quick_E(s, x, neg);
   if (e == nullptr) return plan_step_value(p, len);
   f__recpos += s.at.end;  // a field fills its width
   f__step = s.next;

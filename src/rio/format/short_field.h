@@ -69,7 +69,8 @@ inline uint32_t digits4(uint32_t v) { return kDigits.of[v]; }
 
 // The eight decimal digits of v < 10^8, as digits4 gives four.
 inline uint64_t digits8(uint32_t v) {
-  return digits4(v / 10000) | uint64_t{digits4(v % 10000)} << 32;
+  const uint64_t hi = uint64_t{v} * 3518437209 >> 45;  // v / 10^4 for every v < 2^32, in 64 bits
+  return kDigits.of[hi] | uint64_t{digits4(v - static_cast<uint32_t>(hi) * 10000)} << 32;
 }
 
 // Where the parts of a short field go, in columns from an origin: a
@@ -117,11 +118,11 @@ inline int32_t short_F_start(uint64_t dig, bool sign, const short_layout& L) {
 // them are free, and returns the field's end. At most seven digits after the
 // point. The digits of both sides come from the one conversion, stored on
 // either side of the point.
-inline char* short_F_store(char* at, uint64_t dig, bool sign, int32_t start,
+inline char* short_F_store(char* at, uint64_t dig, bool sign, ptrdiff_t start,
                            const short_layout& L) {
   memcpy(at + L.blanks, kBlanks, kShort);
   if (sign) at[start] = '-';
-  const int32_t first = start + (sign ? 1 : 0);
+  const ptrdiff_t first = start + (sign ? 1 : 0);
   store8(at + first, dig >> 8 * (first - L.first) | kZeros);  // past the point: overwritten below
   char* pt = at + L.point;
   *pt = '.';
@@ -173,6 +174,25 @@ inline constexpr char kPairs[201] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+// The exponent texts "E-99" to "E+99", each four bytes, from the exponent
+// plus 99: a short E field's exponent is one load and one store.
+struct exponent_table {
+  char of[199][4];
+};
+constexpr exponent_table make_exponent_table() {
+  exponent_table t{};
+  for (int32_t k = -99; k <= 99; ++k) {
+    const int32_t m = k < 0 ? -k : k;
+    char* e = t.of[k + 99];
+    e[0] = 'E';
+    e[1] = k < 0 ? '-' : '+';
+    e[2] = static_cast<char>('0' + m / 10);
+    e[3] = static_cast<char>('0' + m % 10);
+  }
+  return t;
+}
+inline constexpr exponent_table kExponents = make_exponent_table();
+
 // An estimate of the decimal exponent of x > 0, floor(log10 x), from its
 // binary exponent e2 alone: floor(e2 log10 2), as (e2 * 78913) >> 18 gives
 // it for every exponent of a double (78913 / 2^18 is just below log10 2).
@@ -207,27 +227,41 @@ inline bool sci_scaled(double x, int32_t n, uint64_t* v, int32_t* k) {
   return false;
 }
 
+// The part of a short E field laid out by L up to its point, from its first
+// column: blanks, a "0" where there is room for one, the minus sign when sign
+// and the point. Null, having stored nothing, when the sign does not fit.
+inline char* short_E_head(char* at, bool sign, const short_layout& L) {
+  char* pt = at + L.point;
+  const int32_t room = L.point - L.blanks - (sign ? 1 : 0);  // the columns left for a "0"
+  if (room < 0) return nullptr;
+  memcpy(at + L.blanks, kBlanks, kShort);
+  if (room > 0) pt[-1] = '0';
+  if (sign) pt[room > 0 ? -2 : -1] = '-';
+  *pt = '.';
+  return pt;
+}
+
+// The rest of that field after its point pt: the d digits of v, where
+// 10^(d-1) <= v < 10^d, and the exponent's text kExponents.of[exp_at].
+// Returns the field's end.
+inline char* short_E_tail(char* pt, uint32_t v, uint32_t exp_at, const short_layout& L) {
+  const uint64_t dig = L.d <= 4 ? digits4(v) >> (L.shift - 32) : digits8(v) >> L.shift;
+  store8(pt + 1, dig | kZeros);
+  char* e = pt + 1 + L.d;
+  memcpy(e, kExponents.of[exp_at], 4);
+  return e + 4;
+}
+
 // Writes v x 10^(exp10 - d), where 10^(d-1) <= v < 10^d, (negative when
 // sign) in the short E field laid out by L from at, where the field's blanks
 // and kShort + kSlack bytes past them are free, and returns the field's end;
 // returns null, having decided nothing, unless the field has room for the
 // sign, the point and the digits, and |exp10| < 100.
 inline char* short_E_text(char* at, uint32_t v, int32_t exp10, bool sign, const short_layout& L) {
-  char* pt = at + L.point;
-  const int32_t room = L.point - L.blanks - (sign ? 1 : 0);  // the columns left for a "0"
-  if (room < 0 || exp10 < -99 || exp10 > 99) return nullptr;
-  memcpy(at + L.blanks, kBlanks, kShort);
-  if (room > 0) pt[-1] = '0';
-  if (sign) pt[room > 0 ? -2 : -1] = '-';
-  *pt = '.';
-  const uint64_t dig = L.d <= 4 ? digits4(v) >> (L.shift - 32) : digits8(v) >> L.shift;
-  store8(pt + 1, dig | kZeros);
-  char* e = pt + 1 + L.d;
-  uint32_t mag = static_cast<uint32_t>(exp10 < 0 ? -exp10 : exp10);
-  e[0] = 'E';
-  e[1] = exp10 < 0 ? '-' : '+';
-  memcpy(e + 2, &kPairs[size_t{2} * mag], 2);
-  return e + 4;
+  const auto exp_at = static_cast<uint32_t>(exp10 + 99);  // its text in kExponents
+  if (exp_at > 198) return nullptr;
+  char* pt = short_E_head(at, sign, L);
+  return pt == nullptr ? nullptr : short_E_tail(pt, v, exp_at, L);
 }
 
 // Writes x >= 0 (negative when sign) in an Ew.d field by the short path, at

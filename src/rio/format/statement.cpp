@@ -132,10 +132,11 @@ namespace {
 // is at the kept text's place), with no statement in progress: its format
 // text, compared as text, is still the one parsed, so the plan stands, and
 // the state its start set stands but for the statement's own, since nothing
-// else has run. True when it started.
+// else has run (f__fmtlen too: whatever sets it forgets the repeat). True
+// when it started.
 [[gnu::always_inline]] inline bool start_again(const cilist* a) {
   if (a->format != f__again.format || a->unit != f__again.unit || f__init != kInitialised ||
-      f__fmtref || !fmt_unchanged_here(a->format))
+      f__fmtref || !fmt_same_here(a->format))
     return false;
   f__init = kInitialised | kInStatement;
   f__elist = a;
