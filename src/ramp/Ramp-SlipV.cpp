@@ -9,13 +9,14 @@
 // the centre of the ramp; without options the run is the one it always was.
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
+#include <cstring>
 #include <new>
 #include <span>
 #include <string>
 
 #include "layout.h"
 #include "options.h"
+#include "platform/sys.h"
 #include "rio.h"
 #include "series.h"
 #include "spectral.h"
@@ -63,9 +64,10 @@ ramp::work arrays(int32_t nt) {
 
 // Makes the folder of the files the current one.
 void enter(const std::string& dir) {
-  std::error_code ec;
-  if (!dir.empty()) std::filesystem::current_path(std::filesystem::path(dir), ec);
-  if (ec) usage_error("cannot enter the folder '" + dir + "': " + ec.message());
+  if (dir.empty()) return;
+  if (int e = rio::sys::enter(dir.c_str())) {
+    usage_error("cannot enter the folder '" + dir + "': " + std::strerror(e));
+  }
 }
 
 }  // namespace

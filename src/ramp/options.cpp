@@ -4,10 +4,10 @@
 
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
 #include <string_view>
 
 #include "decimal.h"
+#include "platform/sys.h"
 
 #ifndef RAMP_VERSION
 #define RAMP_VERSION "0"
@@ -115,8 +115,7 @@ std::string take(const option_def& s, std::string_view v, options* o) {
     if ((n & (n - 1)) != 0) return bad + nearest_powers(n);
     o->nt = static_cast<int32_t>(n);
   } else {
-    std::error_code ec;
-    if (v.empty() || !std::filesystem::is_directory(std::filesystem::path(v), ec)) return bad;
+    if (v.empty() || !rio::sys::is_folder(std::string(v).c_str())) return bad;
     o->directory = v;
   }
   return {};

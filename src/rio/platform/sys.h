@@ -23,6 +23,12 @@ bool is_terminal(int fd);
 enum class kind { absent, file, special };
 kind path_kind(const char* name);
 
+// Whether name is a folder.
+bool is_folder(const char* name);
+
+// Makes the folder name the current one: 0, or the system's error code.
+int enter(const char* name);
+
 // Whether the descriptor is a regular file, which can be cut.
 bool is_regular(int fd);
 

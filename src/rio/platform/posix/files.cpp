@@ -20,6 +20,13 @@ kind path_kind(const char* name) {
   return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode) ? kind::file : kind::special;
 }
 
+bool is_folder(const char* name) {
+  struct stat st {};
+  return stat(name, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int enter(const char* name) { return chdir(name) == 0 ? 0 : errno; }
+
 bool is_regular(int fd) {
   struct stat st {};
   return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);

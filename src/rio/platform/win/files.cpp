@@ -1,4 +1,5 @@
 // Files and positions on Windows, with the C run-time library.
+#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -18,6 +19,13 @@ kind path_kind(const char* name) {
   if (_stat64(name, &st) != 0) return kind::absent;
   return (st.st_mode & (_S_IFREG | _S_IFDIR)) != 0 ? kind::file : kind::special;
 }
+
+bool is_folder(const char* name) {
+  struct _stat64 st {};
+  return _stat64(name, &st) == 0 && (st.st_mode & _S_IFDIR) != 0;
+}
+
+int enter(const char* name) { return _chdir(name) == 0 ? 0 : errno; }
 
 bool is_regular(int fd) {
   struct _stat64 st {};
