@@ -50,9 +50,9 @@ inline short_layout layout_of(const plan_step& s) {
 inline int32_t quick_F(char* at, const plan_step& s, double x, bool neg, const char* p) {
   uint64_t v;
   if (!f__scaled_near(x, s.d, &v)) return plan_step_value(p, 8);
-  // A negative value that rounds to zero (written without its sign) is left
-  // to the short path: fits[1] counts from 1, and quick_F_wide takes no v
-  // below 10^8.
+  // A negative value that rounds to zero is written as zero, without its
+  // sign (the tail of a column that settles from below).
+  neg = neg && v != 0;
   if (v - neg >= s.fits[neg ? 1 : 0]) return quick_F_wide(&s, at, v, neg, p);
   const uint64_t dig = digits8(static_cast<uint32_t>(v));
   const uint64_t stop = dig | s.int_stop;
