@@ -201,8 +201,8 @@ struct spilled {
 int big_run() {
   constexpr int nt = kBigNt, mom = nt + 1;
   auto* wave = static_cast<double*>(std::calloc(mom, sizeof(double)));
-  auto* spec = static_cast<complex*>(std::calloc(mom, sizeof(complex)));
-  if (wave == nullptr || spec == nullptr) return 1;
+  auto* spectrum = static_cast<complex*>(std::calloc(mom, sizeof(complex)));
+  if (wave == nullptr || spectrum == nullptr) return 1;
   const double dt = 0.01, tau = 3.8, fc = 1 / tau, tau2 = tau / 2.0, pai = 3.141592654;
   char* c = text(con, "\n Slip Velocity Function using Smooth Ramp Distribution\n\n  dt,nt=");
   c = i1(g9(c, dt), nt);
@@ -241,17 +241,17 @@ int big_run() {
   c = g9(g9(text(c, "\n  DUR,DOM,NOM,EOM="), dur), dom);
   c = text(g9(text(g9(i1(c, nom), eom), "\n  Highest Frequency (hz)="), eom / 6.283185307), "\n");
 
-  for (int i = 0; i < nt; ++i) spec[i] = complex{wave[i], 0.0};
-  spectral::dwvfast(nt, spec, mom, -1);
+  for (int i = 0; i < nt; ++i) spectrum[i] = complex{wave[i], 0.0};
+  spectral::dwvfast(nt, spectrum, mom, -1);
   spilled amp("Ramp_Amp.csv");
   p = text(amp.buf, " freq(Hz),abs(vel),abs(acc)\n");
   for (int k = 2; k <= nom; ++k) {
     double om = static_cast<double>(k - 1) * dom;
     double freq = om / (pai + pai);
-    complex z{spec[k - 1].r, -spec[k - 1].i};
-    spec[k - 1] = complex{z.r * dt - z.i * 0.0, z.r * 0.0 + z.i * dt};
-    double a = spectral::z_abs(&spec[k - 1]);
-    double b = spectral::z_abs(&spec[k - 1]) * om;
+    complex z{spectrum[k - 1].r, -spectrum[k - 1].i};
+    spectrum[k - 1] = complex{z.r * dt - z.i * 0.0, z.r * 0.0 + z.i * dt};
+    double a = spectral::z_abs(&spectrum[k - 1]);
+    double b = spectral::z_abs(&spectrum[k - 1]) * om;
     p = fixed_time<11, 7>(p, freq);
     *p++ = ',';
     p = expo(p, a);
